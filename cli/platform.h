@@ -1,0 +1,27 @@
+// The program's few platform calls: its own directory, a millisecond clock and a sleep.
+#ifndef ORVANE_CLI_PLATFORM_H
+#define ORVANE_CLI_PLATFORM_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// The program's full path (the resolved executable, as GetModuleFileNameA gives it), written
+// into buffer with at most size - 1 characters and a terminator.  Returns the length, or 0.
+std::size_t program_path(char *buffer, std::size_t size);
+
+// The program's directory: the full path cut at its last separator (the separator dropped).
+// Returns false when the directory does not fit in size - 1 characters.
+bool program_directory(char *buffer, std::size_t size);
+
+// Milliseconds of a monotonic clock, as an unsigned 32-bit value that wraps (timeGetTime).
+uint32_t clock_ms();
+
+// A real sleep of the given milliseconds (Sleep).
+void sleep_ms(uint32_t milliseconds);
+
+// Opens a file whose path may use backslashes as separators (paths from config.ini and paths
+// built from the program directory).  On POSIX each backslash acts as '/'.  Same as fopen.
+std::FILE *open_native(const char *path, const char *mode);
+
+#endif
