@@ -14,8 +14,9 @@ int print_message(const char *format, ...)
 // Busy wait on the millisecond clock until count milliseconds have passed (wrap-safe).
 void wait_ms(uint32_t count);
 
-// Returns a newly allocated 256-character buffer holding text with every occurrence of
-// pattern replaced by replacement (never released; one per run).
-char *replace_all(const char *text, const char *pattern, const char *replacement);
+// Returns a 256-character buffer holding text with every occurrence of pattern replaced by
+// replacement, cut at 255 characters.  The buffer is the function's own and stays valid until
+// the next call (the program makes one per run).
+const char *replace_all(const char *text, const char *pattern, const char *replacement);
 
 #endif

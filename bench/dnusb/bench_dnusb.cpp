@@ -1,0 +1,156 @@
+// dnusb throughput figures against zk32-sim --timing zero.
+//
+// 1. Round trips per second of a one-byte vendor read (ReadUSBMem), as a ratio to a raw
+//    Unix-socket ping-pong carrying the same bytes (a 13-byte request frame, a 6-byte reply
+//    frame) with a trivial echo process, measured in the same run.
+// 2. 1 MB WriteMem and ReadMem on the direct route (usb simulator) and the EVK route (evk
+//    simulator), in MB/s.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "dnusb.h"
+
+namespace {
+
+double now_seconds() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+bool io_all(int fd, void *data, size_t len, bool writing) {
+  char *p = static_cast<char *>(data);
+  while (len > 0) {
+    ssize_t n = writing ? write(fd, p, len) : read(fd, p, len);
+    if (n <= 0) return false;
+    p += n;
+    len -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string temp_dir() {
+  char pattern[] = "/tmp/dnusb-bench-XXXXXX";
+  const char *dir = mkdtemp(pattern);
+  return dir != nullptr ? dir : "/tmp";
+}
+
+// The baseline: a child process answers every 13-byte frame with a 6-byte frame.
+double raw_ping_pong_rate(int rounds) {
+  std::string dir = temp_dir();
+  std::string path = dir + "/echo.sock";
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (bind(listener, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(listener, 1) != 0) {
+    return 0;
+  }
+  pid_t child = fork();
+  if (child == 0) {
+    int conn = accept(listener, nullptr, nullptr);
+    unsigned char request[13];
+    unsigned char reply[6] = {'o', 1, 0, 0, 0, 0x5a};
+    while (io_all(conn, request, sizeof request, false) && io_all(conn, reply, sizeof reply, true)) {
+    }
+    _exit(0);
+  }
+  close(listener);
+  int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (connect(sock, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) return 0;
+  unsigned char request[13] = {'S', 8, 0, 0, 0, 0xc1, 0x02, 0x00, 0x10, 0, 0, 9, 0};
+  unsigned char reply[6];
+  double start = now_seconds();
+  for (int i = 0; i < rounds; ++i) {
+    if (!io_all(sock, request, sizeof request, true) || !io_all(sock, reply, sizeof reply, false)) break;
+  }
+  double elapsed = now_seconds() - start;
+  close(sock);
+  waitpid(child, nullptr, 0);
+  unlink(path.c_str());
+  rmdir(dir.c_str());
+  return rounds / elapsed;
+}
+
+struct Simulator {
+  std::string dir;
+  bool ok;
+};
+
+Simulator start_simulator(const char *mode) {
+  Simulator sim{temp_dir(), false};
+  std::string cmd = std::string(ZK32_SIM_PROGRAM) + " start --dir " + sim.dir + " --mode " + mode +
+                    " --type 1 --timing zero >/dev/null 2>&1";
+  (void)system(cmd.c_str());
+  setenv("ZK32_SIM_DIR", sim.dir.c_str(), 1);
+  unsetenv("ZK32_SIM_TCP");
+  sim.ok = access((sim.dir + "/zk32-0.sock").c_str(), F_OK) == 0;
+  return sim;
+}
+
+void stop_simulator(const Simulator &sim) {
+  std::string cmd = std::string(ZK32_SIM_PROGRAM) + " stop --dir " + sim.dir + " >/dev/null 2>&1";
+  (void)system(cmd.c_str());
+  cmd = "rm -rf " + sim.dir;
+  (void)system(cmd.c_str());
+}
+
+void throughput(const char *mode, int transfer_mode) {
+  Simulator sim = start_simulator(mode);
+  dn_handle_t h = sim.ok ? GetPrintDeviceHandle(0xffff) : 0;
+  if (h == 0) {
+    printf("%-4s route: no simulator device\n", mode);
+    stop_simulator(sim);
+    return;
+  }
+  const int size = 1 << 20;
+  std::vector<unsigned char> data(size), back(size);
+  for (int i = 0; i < size; ++i) data[i] = static_cast<unsigned char>(i * 13 + 1);
+  // 1 MB is more than the target's SRAM: the transfer goes round a 32 KB window.
+  double start = now_seconds();
+  int written = 0;
+  for (int off = 0; off < size; off += 0x8000) written += WriteMem(h, 0x8000, data.data() + off, 0x8000, transfer_mode);
+  double write_s = now_seconds() - start;
+  start = now_seconds();
+  int read = 0;
+  for (int off = 0; off < size; off += 0x8000) read += ReadMem(h, 0x8000, back.data() + off, 0x8000, transfer_mode);
+  double read_s = now_seconds() - start;
+  printf("%-4s route: WriteMem 1 MB %.1f MB/s (%d bytes), ReadMem 1 MB %.1f MB/s (%d bytes)\n", mode,
+         1.0 / write_s, written, 1.0 / read_s, read);
+  stop_simulator(sim);
+}
+
+}  // namespace
+
+int main() {
+  const int rounds = 20000;
+  double raw = raw_ping_pong_rate(rounds);
+  Simulator sim = start_simulator("usb");
+  dn_handle_t h = sim.ok ? GetPrintDeviceHandle(0xffff) : 0;
+  if (h == 0) {
+    printf("no simulator device\n");
+    stop_simulator(sim);
+    return 1;
+  }
+  unsigned char byte = 0;
+  double start = now_seconds();
+  int ok = 0;
+  for (int i = 0; i < rounds; ++i) ok += ReadUSBMem(h, 0x8010, &byte, 1, 0, 32);
+  double rate = rounds / (now_seconds() - start);
+  stop_simulator(sim);
+  printf("raw socket ping-pong: %.0f round trips/s\n", raw);
+  printf("ReadUSBMem 1 byte:    %.0f round trips/s (%d of %d complete)\n", rate, ok, rounds);
+  printf("ratio: %.2f (aim >= 0.8)\n", rate / raw);
+  throughput("usb", 1);
+  throughput("evk", 4);
+  return 0;
+}

@@ -1,0 +1,159 @@
+// A 1 MB firmware download to flash in usb mode against the simulator.
+//
+// The floor of the flash-writer protocol is one 1 ms busy wait per command (each command
+// polls the execute flag with a 1 ms wait in between), so the figure that matters is the
+// wall time of the download divided by (number of writer commands x a 1 ms busy wait), both
+// measured in this run.  Also prints the same download with the simulator's realistic
+// timings, and the peak resident memory of the program.
+//
+// Usage: download_bench [directory holding Orvane, config.ini, writer/ and zk32-sim]
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+
+namespace {
+
+constexpr size_t kImageSize = 1048576;
+// 256 sector erases, 256 page-buffer queries and 4096 page programs.
+constexpr long kExpectedCommands = 256 + 256 + 4096;
+
+double now_ms() {
+  using namespace std::chrono;
+  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Runs argv with ZK32_SIM_DIR set and standard output sent to out_path; fills usage.
+int run(const std::vector<std::string> &argv, const std::string &sim_dir,
+        const std::string &out_path, rusage *usage) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    setenv("ZK32_SIM_DIR", sim_dir.c_str(), 1);
+    unsetenv("ZK32_SIM_TCP");
+    int fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd >= 0) {
+      dup2(fd, 1);
+      dup2(fd, 2);
+      close(fd);
+    }
+    std::vector<char *> args;
+    for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage local{};
+  wait4(pid, &status, 0, usage ? usage : &local);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+std::string read_text(const std::string &path) {
+  std::string text;
+  if (FILE *f = std::fopen(path.c_str(), "rb")) {
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    std::fclose(f);
+  }
+  return text;
+}
+
+long count_writer_commands(const std::string &trace) {
+  long count = 0;
+  size_t at = 0;
+  while (at < trace.size()) {
+    size_t end = trace.find('\n', at);
+    if (end == std::string::npos) end = trace.size();
+    if (trace.compare(at, 7, "writer ") == 0) ++count;
+    at = end + 1;
+  }
+  return count;
+}
+
+struct figures {
+  bool ok;
+  double wall_ms;
+  double floor_ms;
+  long commands;
+  long max_rss_kb;
+};
+
+figures measure(const std::string &bin, const std::string &work, const std::string &timing) {
+  figures f{false, 0, 0, 0, 0};
+  std::string sim = bin + "/zk32-sim";
+  std::string sim_dir = work + "/sim-" + timing;
+  mkdir(sim_dir.c_str(), 0700);
+  std::string log = work + "/sim.log";
+  if (run({sim, "start", "--dir", sim_dir, "--mode", "usb", "--type", "1", "--timing", timing},
+          sim_dir, log, nullptr) != 0) {
+    std::printf("zk32-sim did not start: %s\n", read_text(log).c_str());
+    return f;
+  }
+  run({sim, "ctl", "--dir", sim_dir, "trace-clear"}, sim_dir, log, nullptr);
+
+  std::string out = work + "/out-" + timing + ".txt";
+  rusage usage{};
+  double start = now_ms();
+  run({bin + "/Orvane", "4710", "wf", "0", "-i", work + "/image.bin", "-u"}, sim_dir, out, &usage);
+  f.wall_ms = now_ms() - start;
+  f.max_rss_kb = usage.ru_maxrss;
+  f.ok = read_text(out).find(" File Download to 0x000000: 1048576 bytes \t\n") !=
+         std::string::npos;
+  if (!f.ok) std::printf("download failed (%s timing):\n%s\n", timing.c_str(), read_text(out).c_str());
+
+  std::string trace = work + "/trace.txt";
+  run({sim, "ctl", "--dir", sim_dir, "trace"}, sim_dir, trace, nullptr);
+  f.commands = count_writer_commands(read_text(trace));
+  if (f.commands == 0) f.commands = kExpectedCommands;
+  run({sim, "stop", "--dir", sim_dir}, sim_dir, log, nullptr);
+
+  // The floor, measured now: one 1 ms busy wait per writer command.
+  double floor_start = now_ms();
+  for (long i = 0; i < f.commands; ++i) wait_ms(1);
+  f.floor_ms = now_ms() - floor_start;
+  return f;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  std::string bin = argc > 1 ? argv[1] : ORVANE_BIN_DIR;
+  char pattern[] = "/tmp/orvane-download-bench-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return 1;
+  std::string work = pattern;
+  {
+    std::vector<unsigned char> image(kImageSize);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<unsigned char>(i * 7 + (i >> 8));
+    FILE *file = std::fopen((work + "/image.bin").c_str(), "wb");
+    if (file == nullptr) return 1;
+    std::fwrite(image.data(), 1, image.size(), file);
+    std::fclose(file);
+  }
+
+  std::printf("1 MB download to flash, usb mode, MCU type 1\n");
+  int failures = 0;
+  for (const char *timing : {"zero", "real"}) {
+    figures f = measure(bin, work, timing);
+    if (!f.ok) ++failures;
+    std::printf("  %-4s timing: wall %8.1f ms, floor %8.1f ms (%ld writer commands x 1 ms), "
+                "ratio %.3f, peak memory %ld KB\n",
+                timing, f.wall_ms, f.floor_ms, f.commands, f.wall_ms / f.floor_ms, f.max_rss_kb);
+  }
+  rusage children{};
+  getrusage(RUSAGE_CHILDREN, &children);
+  std::printf("  largest child (RUSAGE_CHILDREN ru_maxrss): %ld KB\n", children.ru_maxrss);
+  std::string cleanup = "rm -rf '" + work + "'";
+  if (std::system(cleanup.c_str()) != 0) std::printf("could not remove %s\n", work.c_str());
+  return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,230 @@
+// wf, rf, wc, rc, wa, ra: address from argument 3, options scanned one position at a time
+// (an option's value is itself compared with the options at the next position; the last
+// occurrence of an option wins).
+#include "cli/character_memory.h"
+
+#include <cstring>
+
+#include "cli/console.h"
+#include "cli/number.h"
+#include "cli/state.h"
+#include "control/control.h"
+#include "engine/chip_family.h"
+#include "engine/engine.h"
+
+namespace {
+
+bool count_within(const character_line &line, int lowest, int highest) {
+  return line.argc >= lowest && line.argc <= highest;
+}
+
+uint32_t address_of(const character_line &line) {
+  return static_cast<uint32_t>(read_hex(line.argv[3]));
+}
+
+uint32_t data_word_of(const character_line &line) {
+  return static_cast<uint32_t>(read_hex(line.argv[4]));
+}
+
+// What the read commands (rf, rc, ra) take from their scan from argument 4.
+struct read_options {
+  int mode;
+  uint32_t size;
+};
+
+// "-u", "-o", "-s" (size with unit).  False, with the size message printed, when a "-s" has
+// no usable count or an output path does not fit its buffer.
+bool scan_read_options(const character_line &line, const char *size_message,
+                       read_options *options) {
+  options->mode = kModeEvk;
+  options->size = 0;
+  for (int i = 4; i < line.argc; ++i) {
+    if (is_option(line, i, "-u")) options->mode = kModeUsb;
+    // "-o" as the last argument names no file; the data is then shown on the console.
+    if (is_option(line, i, "-o") && option_value(line, i) != nullptr) {
+      if (!copy_path(output_path, option_value(line, i))) {
+        output_path_set = 0;
+        print_message(" [201]: path too long! \t\n");
+        return false;
+      }
+      output_path_set = 1;
+    }
+    if (is_option(line, i, "-s") && !read_unit_size(line, i, &options->size)) {
+      print_message("%s", size_message);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int command_wf(const character_line &line) {
+  if (!count_within(line, 6, 8)) {
+    print_message(" [9]: wf cmd err!\n");
+    return 1;
+  }
+  uint32_t address = address_of(line);
+  int mode = kModeEvk;
+  uint32_t size = 0;
+  const char *input_path = nullptr;
+  uint32_t erase_count = 0;
+  for (int i = 4; i < line.argc; ++i) {
+    if (is_option(line, i, "-u")) mode = kModeUsb;
+    if (is_option(line, i, "-s") && !read_plain_size(line, i, &size)) {
+      print_message(" [10]: invalid length of wf!\n");
+      return 1;
+    }
+    if (is_option(line, i, "-i")) {
+      const char *value = option_value(line, i);
+      if (value == nullptr || std::strlen(value) < 5) {
+        print_message(" [11]: invalid file path of wf!\n");
+        return 1;
+      }
+      input_path = value;
+    }
+    if (is_option(line, i, "-e")) {
+      const char *value = option_value(line, i);
+      if (value == nullptr) {
+        print_message(" [12]: invalid erase size of wf!\n");
+        return 1;
+      }
+      erase_count = static_cast<uint32_t>(read_hex(value));
+    }
+  }
+
+  if (input_path != nullptr) {
+    download_image(mode, line.mcu_type, address, kTargetFlash, input_path);
+  } else if (erase_count != 0) {
+    erase_flash(mode, line.mcu_type, address, erase_count);
+  } else if (size == 0) {
+    print_message(" [13]: invalid wf cmd!\n");
+    return 1;
+  } else {
+    access_flash(mode, line.mcu_type, address, size, data_word_of(line), kOpWrite);
+  }
+  return 0;
+}
+
+int command_rf(const character_line &line) {
+  if (!count_within(line, 6, 9)) {
+    print_message(" [14]: invalid rf cmd!\n");
+    return 1;
+  }
+  uint32_t address = address_of(line);
+  read_options options{};
+  if (!scan_read_options(line, " [15]: invalid length of rf!\n", &options)) return 1;
+  // No "-s", or a size whose unit product wrapped to 0.
+  if (options.size == 0) {
+    print_message(" [16]: invalid rf cmd!\n");
+    return 1;
+  }
+  access_flash(options.mode, line.mcu_type, address, options.size, 0, kOpRead);
+  return 0;
+}
+
+int command_wc(const character_line &line) {
+  if (!count_within(line, 7, 8)) {
+    print_message(" [17]: invalid wc cmd!\n");
+    return 1;
+  }
+  uint32_t address = address_of(line);
+  int mode = kModeEvk;
+  const char *input_path = nullptr;
+  uint32_t size = 0;
+  // Argument 4 is the data word (or an unused word in the download form): the scan starts
+  // after it.
+  for (int i = 5; i < line.argc; ++i) {
+    if (is_option(line, i, "-u")) mode = kModeUsb;
+    if (is_option(line, i, "-i")) {
+      input_path = option_value(line, i);
+      if (input_path == nullptr) {
+        print_message(" [18]: invalid path of wc!\n");
+        return 1;
+      }
+    }
+    if (is_option(line, i, "-s") && !read_plain_size(line, i, &size)) {
+      print_message(" [19]: invalid length of wc!\n");
+      return 1;
+    }
+  }
+
+  uint32_t limit = sram_limit(line.mcu_type);
+  if (input_path != nullptr) {
+    // An image is only ever loaded into SRAM; this refusal keeps exit code 0.
+    if (address < limit) {
+      print_message(" [20]: invalid sram download address of wc!\n");
+      return 0;
+    }
+    download_image(mode, line.mcu_type, address, kTargetSram, input_path);
+    return 0;
+  }
+  if (size == 0) {
+    print_message(" [21]: invalid wc cmd!\n");
+    return 1;
+  }
+  uint32_t data = data_word_of(line);
+  if (address < limit)
+    access_digital_register(mode, line.mcu_type, address, size, data, kOpWrite);
+  else
+    access_sram(mode, line.mcu_type, address, size, data, kOpWrite);
+  return 0;
+}
+
+int command_rc(const character_line &line) {
+  if (!count_within(line, 6, 9)) {
+    print_message(" [22]: invalid rc cmd!\n");
+    return 1;
+  }
+  uint32_t address = address_of(line);
+  read_options options{};
+  if (!scan_read_options(line, " [23]: invalid length of rc!\n", &options)) return 1;
+  if (options.size == 0) {
+    print_message(" [24]: invalid rc cmd!");
+    return 1;
+  }
+  if (address < sram_limit(line.mcu_type))
+    access_digital_register(options.mode, line.mcu_type, address, options.size, 0, kOpRead);
+  else
+    access_sram(options.mode, line.mcu_type, address, options.size, 0, kOpRead);
+  return 0;
+}
+
+int command_wa(const character_line &line) {
+  if (!count_within(line, 7, 8)) {
+    print_message(" [25]: invalid wa cmd!");
+    return 1;
+  }
+  uint32_t address = address_of(line);
+  int mode = kModeEvk;
+  uint32_t size = 0;
+  for (int i = 5; i < line.argc; ++i) {
+    if (is_option(line, i, "-u")) mode = kModeUsb;
+    if (is_option(line, i, "-s") && !read_plain_size(line, i, &size)) {
+      print_message(" [26]: invalid length of wa!\n");
+      return 1;
+    }
+  }
+  if (size == 0) {
+    print_message(" [27]: invalid wa cmd!\n");
+    return 1;
+  }
+  access_analog_register(mode, line.mcu_type, address, size, data_word_of(line), kOpWrite);
+  return 0;
+}
+
+int command_ra(const character_line &line) {
+  if (!count_within(line, 6, 9)) {
+    print_message(" [28]: invalid ra cmd!\n");
+    return 1;
+  }
+  uint32_t address = address_of(line);
+  read_options options{};
+  if (!scan_read_options(line, " [29]: invalid length of ra!\n", &options)) return 1;
+  if (options.size == 0) {
+    print_message(" [30]: invalid ra cmd!\n");
+    return 1;
+  }
+  access_analog_register(options.mode, line.mcu_type, address, options.size, 0, kOpRead);
+  return 0;
+}

@@ -1,0 +1,86 @@
+// Entry: argument count, "help", config.ini beside the program, grammar choice.
+#include "cli/entry.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "cli/console.h"
+#include "cli/grammar.h"
+#include "cli/mcu_table.h"
+#include "cli/number.h"
+#include "cli/platform.h"
+#include "cli/state.h"
+
+namespace {
+
+// GetModuleFileNameA's buffer: the configuration path must fit in it as well.
+constexpr std::size_t kModulePathSize = 260;
+
+// The fifteen character-command words, compared in this order.
+const char *const kCharacterWords[] = {"pc", "bkp", "sws", "step", "stop", "run", "rst", "ac",
+                                       "wf", "rf", "wc", "rc", "wa", "ra", "ini"};
+
+bool is_character_word(const char *word) {
+  for (const char *candidate : kCharacterWords)
+    if (std::strcmp(word, candidate) == 0) return true;
+  return false;
+}
+
+// Opens directory + "\config.ini"; nullptr when the path does not fit or the file is missing.
+std::FILE *open_config(const char *directory) {
+  static const char kConfigName[] = "\\config.ini";
+  char path[kModulePathSize];
+  std::size_t length = std::strlen(directory);
+  if (length + sizeof kConfigName > sizeof path) return nullptr;
+  std::memcpy(path, directory, length);
+  std::memcpy(path + length, kConfigName, sizeof kConfigName);
+  return open_native(path, "rb");
+}
+
+}  // namespace
+
+int orvane_main_in(const char *directory, int argc, char **argv) {
+  if (argc < 2) {
+    print_message(" [0]:invaild cmd! \t\n");
+    return 0;
+  }
+  if (std::strcmp(argv[1], "help") == 0) {
+    print_help();
+    return 0;
+  }
+
+  std::FILE *config = directory != nullptr ? open_config(directory) : nullptr;
+  if (config == nullptr) {
+    print_message(" [1]:Fail to open file! \t\n");
+    return 0;
+  }
+  read_mcu_table(config);
+  std::fclose(config);
+
+  // Without an argument 2 there is no command word: the line can only be numeric, and the
+  // numeric commands check their own counts.
+  if (argc >= 3 && is_character_word(argv[2])) {
+    int32_t mcu_type = 0;
+    if (!select_mcu(argv[1], &mcu_type)) {
+      // Going on without a row would hand the operations a made-up chip and no flash writer.
+      print_message(" [200]: chip %s not found in config.ini! \t\n", argv[1]);
+      return 1;
+    }
+    return run_character_command(argc, argv, mcu_type);
+  }
+
+  int32_t code = read_hex(argv[1]);
+  if (code == 0) {
+    print_message(" [31]: invalid cmd\n");
+    return 0;
+  }
+  run_numeric_command(code & 0xff, argc, argv);
+  return 0;
+}
+
+int orvane_main(int argc, char **argv) {
+  char directory[kModulePathSize];
+  // A directory that cannot be found (or is too long) leaves config.ini unopenable.
+  bool found = program_directory(directory, sizeof directory);
+  return orvane_main_in(found ? directory : nullptr, argc, argv);
+}

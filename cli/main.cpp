@@ -1,0 +1,4 @@
+// The program Orvane: one command line, one operation.
+#include "cli/entry.h"
+
+int main(int argc, char **argv) { return orvane_main(argc, argv); }

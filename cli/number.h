@@ -1,0 +1,15 @@
+// The one number reader of the program: command-line arguments and config.ini fields.
+#ifndef ORVANE_CLI_NUMBER_H
+#define ORVANE_CLI_NUMBER_H
+
+#include <cstdint>
+
+// Reads text by the strtol rules in base 16 or 10: leading white space, an optional sign, in
+// base 16 an optional "0x"/"0X", then digits up to the first non-digit.  No digit gives 0; a
+// value outside the signed 32-bit range (or one that overflows while being read) gives 0.
+int32_t read_number(const char *text, int base);
+
+inline int32_t read_hex(const char *text) { return read_number(text, 16); }
+inline int32_t read_decimal(const char *text) { return read_number(text, 10); }
+
+#endif

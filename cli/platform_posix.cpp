@@ -1,0 +1,89 @@
+// The program's platform calls on Linux and macOS.
+#include "cli/platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
+#endif
+
+namespace {
+
+// Resolves the running executable (symlinks included) into a malloc'ed path, or nullptr.
+char *resolved_executable() {
+#if defined(__APPLE__)
+  char raw[PATH_MAX];
+  uint32_t raw_size = sizeof raw;
+  if (_NSGetExecutablePath(raw, &raw_size) != 0) return nullptr;
+  return realpath(raw, nullptr);
+#else
+  // The link names the real file, so config.ini is found beside the program even when it is
+  // started through a symlink.
+  return realpath("/proc/self/exe", nullptr);
+#endif
+}
+
+}  // namespace
+
+std::size_t program_path(char *buffer, std::size_t size) {
+  if (buffer == nullptr || size == 0) return 0;
+  buffer[0] = '\0';
+  char *resolved = resolved_executable();
+  if (resolved == nullptr) return 0;
+  std::size_t length = std::strlen(resolved);
+  if (length >= size) {
+    std::free(resolved);
+    return 0;
+  }
+  std::memcpy(buffer, resolved, length + 1);
+  std::free(resolved);
+  return length;
+}
+
+bool program_directory(char *buffer, std::size_t size) {
+  char full[PATH_MAX + 1];
+  if (buffer == nullptr || size == 0) return false;
+  buffer[0] = '\0';
+  if (program_path(full, sizeof full) == 0) return false;
+  char *cut = std::strrchr(full, '/');
+  if (cut == nullptr) return false;
+  std::size_t length = static_cast<std::size_t>(cut - full);
+  if (length >= size) return false;
+  std::memcpy(buffer, full, length);
+  buffer[length] = '\0';
+  return true;
+}
+
+uint32_t clock_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  uint64_t milliseconds = static_cast<uint64_t>(now.tv_sec) * 1000u +
+                          static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(milliseconds);
+}
+
+void sleep_ms(uint32_t milliseconds) {
+  timespec remaining{};
+  remaining.tv_sec = static_cast<time_t>(milliseconds / 1000u);
+  remaining.tv_nsec = static_cast<long>(milliseconds % 1000u) * 1000000L;
+  // A signal cuts the sleep short; sleep on for what is left.
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}
+
+std::FILE *open_native(const char *path, const char *mode) {
+  char local[PATH_MAX];
+  std::size_t length = std::strlen(path);
+  if (length >= sizeof local) {
+    errno = ENAMETOOLONG;
+    return nullptr;
+  }
+  // Paths from config.ini and those built from the program directory are written with
+  // backslashes; here each one is a directory separator.
+  for (std::size_t i = 0; i <= length; ++i) local[i] = path[i] == '\\' ? '/' : path[i];
+  return std::fopen(local, mode);
+}

@@ -1,0 +1,55 @@
+// The program's platform calls on Windows: GetModuleFileNameA, timeGetTime (winmm), Sleep.
+#include "cli/platform.h"
+
+#include <cstring>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <mmsystem.h>
+
+namespace {
+
+// GetModuleFileNameA is given a MAX_PATH buffer, as the program always has done.
+constexpr DWORD kModulePathChars = MAX_PATH;
+
+}  // namespace
+
+std::size_t program_path(char *buffer, std::size_t size) {
+  if (buffer == nullptr || size == 0) return 0;
+  buffer[0] = '\0';
+  DWORD capacity = size > kModulePathChars ? kModulePathChars : static_cast<DWORD>(size);
+  DWORD length = GetModuleFileNameA(nullptr, buffer, capacity);
+  // A path that does not fit comes back cut to capacity - 1 characters (length == capacity);
+  // a cut path would name the wrong directory, so it counts as no path at all.
+  if (length == 0 || length >= capacity) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return length;
+}
+
+bool program_directory(char *buffer, std::size_t size) {
+  char full[kModulePathChars];
+  if (buffer == nullptr || size == 0) return false;
+  buffer[0] = '\0';
+  if (program_path(full, sizeof full) == 0) return false;
+  // Windows writes backslashes; a forward slash is accepted as well, whichever comes last.
+  char *cut = std::strrchr(full, '\\');
+  char *slash = std::strrchr(full, '/');
+  if (slash != nullptr && (cut == nullptr || slash > cut)) cut = slash;
+  if (cut == nullptr) return false;
+  std::size_t length = static_cast<std::size_t>(cut - full);
+  if (length >= size) return false;
+  std::memcpy(buffer, full, length);
+  buffer[length] = '\0';
+  return true;
+}
+
+uint32_t clock_ms() { return static_cast<uint32_t>(timeGetTime()); }
+
+void sleep_ms(uint32_t milliseconds) { Sleep(milliseconds); }
+
+// Windows takes backslashes as they are.
+std::FILE *open_native(const char *path, const char *mode) { return std::fopen(path, mode); }

@@ -1,0 +1,39 @@
+// Flash erase: a run of 4 KB sectors, one sector erase command through the flash writer each.
+#include "cli/console.h"
+#include "cli/platform.h"
+#include "control/control.h"
+#include "engine/chip_family.h"
+#include "engine/engine.h"
+#include "engine/target_route.h"
+
+namespace {
+
+constexpr uint32_t kSectorSize = 4096;
+constexpr uint32_t kSectorEraseLength = 4;  // the writer's length field for 'M'
+
+}  // namespace
+
+int erase_flash(int mode, int mcu_type, uint32_t address, uint32_t sector_count) {
+  if (mode != kModeUsb && mode != kModeEvk) return 1;
+  dn_handle_t handle = open_target_handle(mode, mcu_type);
+  // In evk mode a missing probe is reported by the loader.
+  if (mode == kModeUsb && !usb_device_present(handle)) {
+    print_message(" [179]: no usb device! \t\n");
+    return 0;
+  }
+  if (load_flash_writer(handle, mcu_type, mode) == 0) return 0;
+
+  uint32_t start_ms = clock_ms();
+  for (uint32_t i = 0; i < sector_count; ++i) {
+    uint32_t sector_address = address + i * kSectorSize;
+    if (flash_writer_command(handle, kWriterSectorErase, mode, mcu_type, sector_address,
+                             kSectorEraseLength) == 0) {
+      // Sectors erased before this one stay erased; later ones are not touched.
+      print_message(" Flash Sector (4K) Erase Error: %x \t\n", sector_address);
+      return 0;
+    }
+    print_message(" Flash Sector (4K) Erase at address: %x \t\n", sector_address);
+  }
+  print_message(" Total Time: %d ms \t\n", static_cast<int>(clock_ms() - start_ms));
+  return 1;
+}

@@ -1,0 +1,65 @@
+// The program counter, read without disturbing the core, and its place in a listing: the
+// symbol line of the enclosing routine, then the instruction line at the program counter.
+#include <cstdio>
+
+#include "cli/console.h"
+#include "control/control.h"
+#include "control/core_link.h"
+#include "control/listing_scan.h"
+
+namespace {
+
+constexpr uint32_t kProgramCounter = 0x6bc;
+
+listing_reader reader;
+symbol_table symbols;
+char line[kListingLineSize];
+
+// Prints the symbol line, then looks on from the line after it for the
+// instruction at pc.  True when the instruction line was found and printed.
+bool show_routine(const listing_symbol &symbol, uint32_t pc) {
+  int64_t offset = 0;
+  if (!listing_seek(&reader, symbol.offset) || !listing_read_line(&reader, line, &offset))
+    return false;
+  print_message("%s", line);
+  while (listing_read_line(&reader, line, &offset)) {
+    if (match_instruction_line(line, pc)) {
+      print_message("%s", line);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+uint32_t read_pc(int mode, int mcu_type) {
+  core_link link;
+  if (!open_core_link(mode, mcu_type, " [39]: no usb device!\n", " [40]: no evk device!\n",
+                      &link))
+    return 0;
+  unsigned char buffer[4] = {0, 0, 0, 0};
+  core_read(link, kProgramCounter, buffer, 4);
+  return static_cast<uint32_t>(buffer[0]) | static_cast<uint32_t>(buffer[1]) << 8 |
+         static_cast<uint32_t>(buffer[2]) << 16 | static_cast<uint32_t>(buffer[3]) << 24;
+}
+
+void show_pc_in_listing(int mode, int mcu_type, const char *listing) {
+  // Opened as bytes: the reader drops the CR of CR LF itself, so offsets stay exact.
+  std::FILE *file = std::fopen(listing, "rb");
+  if (file == nullptr) {
+    print_message(" [38]: Open .lst Err!\n");
+    return;
+  }
+  listing_reader_open(&reader, file);
+  scan_listing_symbols(&reader, &symbols);
+  if (symbols.overflowed)
+    print_message(" [70]: more than %d symbols in .lst, the rest ignored! \t\n", kMaxSymbols);
+
+  const uint32_t pc = read_pc(mode, mcu_type);
+  for (int j = find_enclosing_symbol(&symbols, 0, pc); j >= 0;
+       j = find_enclosing_symbol(&symbols, j + 1, pc)) {
+    if (show_routine(symbols.entries[j], pc)) break;
+  }
+  std::fclose(file);
+}

@@ -1,0 +1,108 @@
+// Probe-side operations of the EVK: the single-wire (Vlane) set-up with its read-back proof,
+// and the activation handshake.
+#include "cli/console.h"
+#include "cli/platform.h"
+#include "control/control.h"
+#include "dnusb.h"
+#include "engine/chip_family.h"
+
+namespace {
+
+constexpr uint32_t kAnyDevice = 0xffff;
+constexpr uint32_t kProbeStatusWord = 0x9ff4;
+constexpr unsigned char kActivateCommand = 0x4d;  // 'M' in the probe control byte
+constexpr uint32_t kActivationStatus = 0x7f;
+constexpr uint32_t kActivationLimitMs = 5000;
+constexpr uint32_t kActivationPollMs = 100;
+constexpr uint32_t kEvkLinkSelect = 0x0f00;
+constexpr uint32_t kEvkLinkSync = 0x0700;
+
+// The EVK probe on the first handle, or 0 when there is none.
+dn_handle_t open_probe() {
+  const dn_handle_t first = GetPrintDeviceHandle(kAnyDevice);
+  if (first == 0 || IsEVKDevice(first) == 0) return 0;
+  return first;
+}
+
+void write_probe_byte(dn_handle_t probe, uint32_t address, unsigned char value) {
+  WriteMem(probe, address, &value, 1, kModeUsb);
+}
+
+void read_probe_status(dn_handle_t probe, unsigned char word[4]) {
+  ReadMem(probe, kProbeStatusWord, word, 4, kModeUsb);
+}
+
+bool same_word(const unsigned char a[4], const unsigned char b[4]) {
+  return a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == b[3];
+}
+
+// One activation pass: 'M' in the probe control byte, then a change of the probe status
+// word marks completion.  False on the time-out.
+bool activation_pass(dn_handle_t probe, int mcu_type) {
+  unsigned char before[4] = {0, 0, 0, 0};
+  unsigned char after[4] = {0, 0, 0, 0};
+  write_probe_byte(probe, kProbeControl, probe_control_byte(mcu_type));
+  wait_ms(10);
+  read_probe_status(probe, before);
+  write_probe_byte(probe, kProbeControl, kActivateCommand);
+  read_probe_status(probe, after);
+  const uint32_t start = clock_ms();
+  while (same_word(after, before)) {
+    read_probe_status(probe, after);
+    wait_ms(kActivationPollMs);
+    if (clock_ms() - start > kActivationLimitMs) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void setup_single_wire(int mcu_type, const unsigned char bytes[4]) {
+  const dn_handle_t probe = open_probe();
+  if (probe == 0) {
+    print_message(" [55]: no evk device!\n");
+    return;
+  }
+  // Sums are formed on the byte values and do not wrap: P = 0xff addresses 0x101.
+  const uint32_t probe_register = bytes[0];
+  const unsigned char probe_value = bytes[1];
+  const uint32_t target_register = bytes[2];
+  const unsigned char target_value = bytes[3];
+
+  write_probe_byte(probe, probe_register + 2, probe_value);
+  write_probe_byte(probe, kProbeControl, probe_control_byte(mcu_type));
+  sleep_ms(10);
+  EVKCommand(probe, target_register + 3, 1, kEvkLinkSelect, nullptr, nullptr);
+  EVKCommand(probe, 0, 1, kEvkLinkSync, nullptr, nullptr);
+  EVKCommand(probe, 0, 1, kEvkLinkSync, nullptr, nullptr);
+  WriteMem(probe, target_register + 2, &target_value, 1, kModeEvk);
+
+  // The link is proven only by a byte that really came back: a read-back that delivers
+  // nothing is a dead link even when the value written was 0.
+  unsigned char read_back = 0;
+  const int got = ReadMem(probe, target_register + 2, &read_back, 1, kModeEvk);
+  if (got == 1 && read_back == target_value)
+    print_message(" ZK32 EVK: Vlane ok! \t\n");
+  else
+    print_message(" [56]: ZK32 EVK: Vlane err! \t\n");
+}
+
+void activate_target(int mode, int mcu_type) {
+  const dn_handle_t probe = open_probe();
+  if (probe == 0 || mode == kModeUsb) {
+    print_message(" [61]: only support evk mode! \t\n");
+    return;
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    if (!activation_pass(probe, mcu_type)) {
+      print_message(" [62]: activate timeout! \t\n");
+      return;
+    }
+  }
+  unsigned char status = 0;
+  ReadMem(probe, kActivationStatus, &status, 1, kModeEvk);
+  if (status == 'S' || status == 'U')
+    print_message(" Activate OK! \t\n");
+  else
+    print_message(" [63]: activate failed! \t\n");
+}

@@ -1,0 +1,50 @@
+// The library's millisecond clock and pause (see clock.h).
+#include "clock.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <errno.h>
+#include <time.h>
+#endif
+
+namespace {
+
+uint32_t (*tick_hook)(void) = nullptr;
+void (*sleep_hook)(uint32_t) = nullptr;
+
+}  // namespace
+
+uint32_t dn_tick_count(void) {
+  if (tick_hook != nullptr) return tick_hook();
+#if defined(_WIN32)
+  return GetTickCount();
+#else
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u +
+                static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+#endif
+}
+
+void dn_sleep_ms(uint32_t ms) {
+  if (sleep_hook != nullptr) {
+    sleep_hook(ms);
+    return;
+  }
+#if defined(_WIN32)
+  Sleep(ms);
+#else
+  struct timespec wait;
+  wait.tv_sec = static_cast<time_t>(ms / 1000u);
+  wait.tv_nsec = static_cast<long>(ms % 1000u) * 1000000L;
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+#endif
+}
+
+void dn_clock_override(uint32_t (*tick)(void), void (*sleep)(uint32_t ms)) {
+  tick_hook = tick;
+  sleep_hook = sleep;
+}

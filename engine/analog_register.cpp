@@ -1,0 +1,143 @@
+// Analog register access: analog registers are reached one byte at a time through three
+// digital registers (address 0xb8, data 0xb9, control 0xba).
+#include <cstring>
+
+#include "cli/console.h"
+#include "cli/platform.h"
+#include "engine/chip_family.h"
+#include "engine/engine.h"
+#include "engine/target_route.h"
+
+namespace {
+
+constexpr uint32_t kAnalogAddress = 0xb8;
+constexpr uint32_t kAnalogData = 0xb9;
+constexpr uint32_t kAnalogControl = 0xba;
+constexpr unsigned char kStartRead = 0x40;
+constexpr unsigned char kStartWrite = 0x60;
+constexpr unsigned char kBusy = 0x01;
+constexpr uint32_t kBusyLimitMs = 100;
+constexpr uint32_t kProgressStep = 64;
+
+enum class wait_result { done, timed_out, read_failed };
+
+// Polls the control register until its busy bit clears.  The time limit counts from
+// `since` and is tested before the byte just read is looked at.  Over Vlane a failed read
+// ends the wait; over USB the result is not looked at, and a failed read leaves the byte as
+// it was (busy), so a silent device ends in the time-out rather than in made-up data.
+wait_result wait_not_busy(const target_route &route, bool evk, uint32_t since) {
+  unsigned char control = kBusy;
+  do {
+    int got = route_read(route, kAnalogControl, &control, 1);
+    if (evk && got != 1) return wait_result::read_failed;
+    if (clock_ms() - since > kBusyLimitMs) return wait_result::timed_out;
+  } while (control & kBusy);
+  return wait_result::done;
+}
+
+void print_read_timeout(bool evk, int mcu_type) {
+  int number = evk ? 120 : is_family34(mcu_type) ? 112 : 113;
+  print_message(" [%d]: read analog register timeout:%d ms \t\n", number,
+                static_cast<int>(kBusyLimitMs));
+}
+
+void print_write_timeout(bool evk, int mcu_type) {
+  int number = evk ? 123 : is_family34(mcu_type) ? 115 : 116;
+  print_message(" [%d]: read analog register timeout:%d ms \t\n", number,
+                static_cast<int>(kBusyLimitMs));
+}
+
+bool read_analog(const target_route &route, bool evk, int mcu_type, uint32_t address,
+                 uint32_t size) {
+  std::memset(read_buffer, 0, sizeof read_buffer);
+  for (uint32_t i = 0; i < size; ++i) {
+    // The analog address is 8 bits wide: it wraps from 0xff to 0x00.
+    route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i));
+    route_write_byte(route, kAnalogControl, kStartRead);
+    switch (wait_not_busy(route, evk, clock_ms())) {
+      case wait_result::read_failed:
+        print_message(" [119]: read analog register err! \t\n");
+        return false;
+      case wait_result::timed_out:
+        print_read_timeout(evk, mcu_type);
+        return false;
+      case wait_result::done:
+        break;
+    }
+    if (route_read(route, kAnalogData, read_buffer + i, 1) != 1 && evk) {
+      print_message(" [121]: read analog register err! \t\n");
+      return false;
+    }
+    if ((i + 1) % kProgressStep == 0)
+      print_message(" %d \t bytes have finished! \t\n", static_cast<int>(i + 1));
+  }
+  output_read_data(size, address);
+  return true;
+}
+
+// The 100 ms limit covers the whole write command, not each byte.
+bool write_analog(const target_route &route, bool evk, int mcu_type, uint32_t address,
+                  uint32_t size, uint32_t data) {
+  const uint32_t since = clock_ms();
+  for (uint32_t i = 0; i < size; ++i) {
+    route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i));
+    route_write_byte(route, kAnalogData, static_cast<unsigned char>(data >> (8 * i)));
+    route_write_byte(route, kAnalogControl, kStartWrite);
+    switch (wait_not_busy(route, evk, since)) {
+      case wait_result::read_failed:  // the same busy wait as a read's
+        print_message(" [119]: read analog register err! \t\n");
+        return false;
+      case wait_result::timed_out:
+        print_write_timeout(evk, mcu_type);
+        return false;
+      case wait_result::done:
+        break;
+    }
+    route_write_byte(route, kAnalogControl, 0x00);
+  }
+  print_message("\n Write %d bytes at address %.6x \t\n", static_cast<int>(size), address);
+  return true;
+}
+
+}  // namespace
+
+void access_analog_register(int mode, int mcu_type, uint32_t address, uint32_t size,
+                            uint32_t data, int op) {
+  const uint32_t started = clock_ms();  // no address test is made
+  const bool evk = mode == kModeEvk;
+  dn_handle_t handle = 0;
+  if (mode == kModeUsb) {
+    // In usb mode the size tests come before the device is opened.
+    if (op == kOpRead && size > kReadBufferSize) {
+      print_message(" [86]: read memory size exceed!!\t\n");
+      return;
+    }
+    if (op == kOpWrite && size > 4) {
+      print_message(" [114]: write memory size exceed!!\t\n");
+      return;
+    }
+    handle = open_target_handle(mode, mcu_type);
+  } else if (evk) {
+    handle = open_target_handle(mode, mcu_type);
+    if (IsEVKDevice(handle) == 0) {
+      print_message(" [117]: no evk device!\t\n");
+      return;
+    }
+    write_probe_control(handle, mcu_type);
+    sleep_ms(10);
+    if (op == kOpRead && size > kReadBufferSize) {
+      print_message(" [86]: read memory size exceed!!\t\n");
+      return;
+    }
+    if (op == kOpWrite && size > 4) {
+      print_message(" [122]: write memory size exceed!\t\n");
+      return;
+    }
+  }
+  if (mode == kModeUsb || evk) {
+    target_route route = make_route(handle, mode, mcu_type);
+    if (op == kOpRead && !read_analog(route, evk, mcu_type, address, size)) return;
+    if (op == kOpWrite && !write_analog(route, evk, mcu_type, address, size, data)) return;
+  }
+  print_message("\n Total Time: %d ms \t\n", static_cast<int>(clock_ms() - started));
+}

@@ -1,0 +1,103 @@
+// One command to the running flash writer through its mailbox in target SRAM (B = SRAM base):
+//   B+4  result word (16 bits)   B+6  acknowledge byte   B+7  command byte (bit 7: execute)
+//   B+8  address (32 bits)       B+12 length (32 bits)
+#include "cli/console.h"
+#include "cli/platform.h"
+#include "engine/chip_family.h"
+#include "engine/engine.h"
+#include "engine/target_route.h"
+
+namespace {
+
+constexpr uint32_t kAckTimeoutMs = 2000;
+constexpr unsigned char kExecuteFlag = 0x80;
+
+struct writer_messages {
+  const char *clear;
+  const char *write;
+  const char *execute;
+  int timeout_number;  // " [N]: wait for ack timeout: %d ms \t\n"
+  const char *acknowledge;
+};
+
+// By mode and group: usb 3/4, usb others, evk 3/4, evk others.
+const writer_messages kMessages[4] = {
+    {" [158]: clear buff err! \t\n", " [159]: write buff err! \t\n",
+     " [160]: execute cmd err! \t\n", 161, " [162]: wait for ack err! \t\n"},
+    {" [163]: clear buff err! \t\n", " [164]: write buff err! \t\n",
+     " [165]: execute cmd err! \t\n", 167, " [168]: wait for ack err! \t\n"},
+    {" [169]: clear buff err! \t\n", " [170]: write buff err! \t\n",
+     " [171]: execute cmd err! \t\n", 172, " [173]: wait for ack err! \t\n"},
+    {" [174]: Clear buff err! \t\n", " [175]: write buff err! \t\n",
+     " [176]: execute cmd err! \t\n", 177, " [178]: wait for ack err! \t\n"},
+};
+
+const writer_messages &messages_for(int mode, int mcu_type) {
+  int row = (mode == kModeEvk ? 2 : 0) + (is_family34(mcu_type) ? 0 : 1);
+  return kMessages[row];
+}
+
+void put_le32(unsigned char *out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+}  // namespace
+
+uint32_t flash_writer_command(dn_handle_t handle, int command, int mode, int mcu_type,
+                              uint32_t address, uint32_t length) {
+  const writer_messages &text = messages_for(mode, mcu_type);
+  target_route route = make_route(handle, mode, mcu_type);
+  const uint32_t base = sram_base(mcu_type);
+  const unsigned char code = static_cast<unsigned char>(command);
+
+  // 1. Command byte (execute flag clear), address, length.
+  unsigned char block[9];
+  block[0] = code;
+  put_le32(block + 1, address);
+  put_le32(block + 5, length);
+
+  // 2. Clear the result word and the acknowledge byte.
+  const unsigned char zeros[3] = {0, 0, 0};
+  if (route_write(route, base + 4, zeros, 3) != 3) {
+    print_message("%s", text.clear);
+    return 0;
+  }
+  // 3. The block, from the command byte on.
+  if (route_write(route, base + 7, block, 9) != 9) {
+    print_message("%s", text.write);
+    return 0;
+  }
+  // 4. Execute.
+  if (route_write_byte(route, base + 7, code | kExecuteFlag) != 1) {
+    print_message("%s", text.execute);
+    return 0;
+  }
+  // 5. The writer clears the execute flag when done.  The time limit is tested before the
+  // byte just read is looked at.  A failed read leaves the byte as it was: still executing.
+  unsigned char command_byte = code | kExecuteFlag;
+  const uint32_t started = clock_ms();
+  do {
+    route_read(route, base + 7, &command_byte, 1);
+    wait_ms(1);
+    if (clock_ms() - started > kAckTimeoutMs) {
+      print_message(" [%d]: wait for ack timeout: %d ms \t\n", text.timeout_number,
+                    static_cast<int>(kAckTimeoutMs));
+      return 0;
+    }
+  } while (command_byte & kExecuteFlag);
+
+  // 6. Result word and acknowledge byte; a short read fails without a message.
+  unsigned char result[4] = {0, 0, 0, 0};
+  if (route_read(route, base + 4, result, 4) != 4) return 0;
+  // 7. The writer acknowledges with the code of the command it finished.
+  if (result[2] != code) {
+    print_message("%s", text.acknowledge);
+    return 0;
+  }
+  // 8. The page-buffer query answers with the buffer's offset in SRAM.
+  if (code == kWriterPageBufferQuery) {
+    uint32_t word = result[0] + 256u * result[1];
+    return is_family34(mcu_type) ? word + 0x40000u : word;
+  }
+  return 1;
+}

@@ -1,0 +1,166 @@
+// Loading the flash writer: read its image file, reset the core, write the image to the SRAM
+// base and start the core on it, over USB directly or through the EVK probe over Vlane.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/console.h"
+#include "cli/platform.h"
+#include "cli/state.h"
+#include "engine/chip_family.h"
+#include "engine/engine.h"
+#include "engine/target_route.h"
+
+namespace {
+
+constexpr long kWriterImageSize = 8192;
+unsigned char writer_image[kWriterImageSize];
+
+// Registers the loader prepares before the image goes in.
+constexpr uint32_t kPrepare622 = 0x622;
+constexpr uint32_t kPrepare643 = 0x643;
+constexpr uint32_t kPrepare60c = 0x60c;
+constexpr uint32_t kPrepare60d = 0x60d;
+constexpr uint32_t kPrepare104 = 0x104;
+constexpr uint32_t kType1Marker = 0x8ff0;  // MCU type 1 needs 0x01 here before the start
+
+constexpr int kResetAttempts = 3;  // the bits must show within three attempts
+constexpr int kLinkAttempts = 3;
+constexpr unsigned char kLinkTestValue = 0xab;
+
+enum class image_result { ok, cannot_open, too_large };
+
+// Reads the writer file (program directory + writer_path) whole into the zero-filled image
+// buffer.  A file that cannot be read completely counts as one that cannot be opened.
+image_result read_writer_image(long *length) {
+  std::memset(writer_image, 0, sizeof writer_image);
+  char directory[kPathSize];
+  char path[2 * kPathSize];
+  if (!program_directory(directory, sizeof directory)) return image_result::cannot_open;
+  std::snprintf(path, sizeof path, "%s%s", directory, writer_path);
+  std::FILE *file = open_native(path, "rb");
+  if (file == nullptr) return image_result::cannot_open;
+  long size = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+  std::fseek(file, 0, SEEK_SET);
+  if (size < 0) {
+    std::fclose(file);
+    return image_result::cannot_open;
+  }
+  if (size > kWriterImageSize) {
+    std::fclose(file);
+    return image_result::too_large;
+  }
+  size_t got = std::fread(writer_image, 1, static_cast<size_t>(size), file);
+  std::fclose(file);
+  if (got != static_cast<size_t>(size)) return image_result::cannot_open;
+  *length = size;
+  return image_result::ok;
+}
+
+// Writes 5 to the core control register and reads it back until bits 0 and 2 are both set.
+// The read-back of the attempt that raises the count to four is not examined, so the bits
+// must appear within three attempts while four write/read pairs go out before the failure.
+bool request_reset(const target_route &route, unsigned char read_back) {
+  int attempts = 0;
+  while ((read_back & 5) != 5) {
+    route_write_byte(route, kCoreControl, 5);
+    route_read(route, kCoreControl, &read_back, 1);
+    ++attempts;
+    if (attempts > kResetAttempts) return false;
+  }
+  return true;
+}
+
+// Vlane link check: a test value written to SRAM base + 4 must read back unchanged.  Leaves
+// the last byte read in *read_back; the reset request starts from it.
+bool check_vlane_link(const target_route &route, int mcu_type, unsigned char *read_back) {
+  int attempts = 0;
+  *read_back = 0;
+  while (*read_back != kLinkTestValue) {
+    EVKCommand(route.handle, 0, 1, 0x0700, nullptr, nullptr);
+    EVKCommand(route.handle, 0, 1, 0x0700, nullptr, nullptr);
+    EVKCommand(route.handle, 0xb2, 1, 0x8100, nullptr, nullptr);
+    route_write_byte(route, sram_base(mcu_type) + 4, kLinkTestValue);
+    route_read(route, sram_base(mcu_type) + 4, read_back, 1);
+    ++attempts;
+    if (attempts > kLinkAttempts) return false;
+  }
+  return true;
+}
+
+int load_over_usb(dn_handle_t handle, int mcu_type, long image_length) {
+  target_route route = make_route(handle, kModeUsb, mcu_type);
+  bool family34 = is_family34(mcu_type);
+  if (!request_reset(route, 0)) {
+    print_message(" [125]: ZK32 USB : USB Err! \t\n");
+    return 0;
+  }
+  print_message(" ZK32 USB : USB OK \t\n");
+  route_write_byte(route, kPrepare622, 0x00);
+  route_write_byte(route, kPrepare643, 0x00);
+  route_write_byte(route, kPrepare60c, 0x40);
+  route_write_byte(route, kPrepare60d, 0x40);
+  route_write_byte(route, kPrepare104, 0xff);
+  int count = static_cast<int>(image_length);
+  if (route_write(route, sram_base(mcu_type), writer_image, count) != count) {
+    print_message(family34 ? " [126]: write file err! \t\n" : " [128]: write file err!\t\n");
+    return 0;
+  }
+  if (mcu_type == 1) route_write_byte(route, kType1Marker, 0x01);
+  if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return 1;
+  print_message(family34 ? " [127]: start mcu err! \t\n" : " [129]: start mcu err! \t\n");
+  return 0;
+}
+
+int load_over_evk(dn_handle_t handle, int mcu_type, long image_length) {
+  target_route route = make_route(handle, kModeEvk, mcu_type);
+  if (IsEVKDevice(handle) == 0) {
+    print_message(" [130]: no evk device! \t\n");
+    return 0;
+  }
+  write_probe_control(handle, mcu_type);
+  sleep_ms(10);
+  unsigned char read_back = 0;
+  if (!check_vlane_link(route, mcu_type, &read_back)) {
+    print_message(" [131]: ZK32 EVK: Vlane err! \t\n");
+    return 0;
+  }
+  if (!request_reset(route, read_back)) {
+    print_message(" [132]: reset mcu err! \t\n");
+    return 0;
+  }
+  print_message(" ZK32 EVK : Vlane OK \t\n");
+  // The usb-only writes to 0x60c, 0x60d and 0x104 are not made over Vlane.
+  route_write_byte(route, kPrepare622, 0x00);
+  route_write_byte(route, kPrepare643, 0x00);
+  int count = static_cast<int>(image_length);
+  if (route_write(route, sram_base(mcu_type), writer_image, count) != count) {
+    print_message(is_family34(mcu_type) ? " [133]: write file err! \t\n"
+                                        : " [134]: write file err! \t\n");
+    return 0;
+  }
+  if (mcu_type == 1) route_write_byte(route, kType1Marker, 0x01);
+  if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return 1;
+  print_message(" [135]: start MCU err! \t\n");
+  return 0;
+}
+
+}  // namespace
+
+int load_flash_writer(dn_handle_t handle, int mcu_type, int mode) {
+  long image_length = 0;
+  switch (read_writer_image(&image_length)) {
+    case image_result::cannot_open:
+      print_message(" [124]: open sram file err! \t\n");
+      return 0;
+    case image_result::too_large:
+      // The writer runs from an 8 KB buffer; a larger file is not a flash writer of ours.
+      print_message(" [180]: flash writer file too large! \t\n");
+      return 0;
+    case image_result::ok:
+      break;
+  }
+  if (mode == kModeUsb) return load_over_usb(handle, mcu_type, image_length);
+  if (mode == kModeEvk) return load_over_evk(handle, mcu_type, image_length);
+  return 0;  // callers pass only the two mode codes
+}

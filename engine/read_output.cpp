@@ -1,0 +1,77 @@
+// Read-back output: small reads as a hex dump on the console, large reads (and every read
+// with -o) saved raw to a file.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/console.h"
+#include "cli/platform.h"
+#include "cli/state.h"
+#include "engine/engine.h"
+
+unsigned char read_buffer[kReadBufferSize];
+unsigned char write_scratch[4];
+
+namespace {
+
+constexpr uint32_t kDumpLimit = 1024;
+constexpr uint32_t kSaveBlock = 1024;
+
+void dump_to_console(uint32_t size, uint32_t start_address) {
+  for (uint32_t i = 0; i < size; ++i) {
+    if (i % 16 == 0) print_message("\n %.6x: ", start_address + i);
+    if (i % 8 == 0) print_message(" ");
+    print_message("%.2x ", read_buffer[i]);
+  }
+  // No line break after the last byte: the caller's "\n Total Time" line ends the dump.
+}
+
+// output_path := program directory + "\user\Read.bin".  False when that does not fit.
+bool set_default_output_path() {
+  std::memset(output_path, 0, sizeof output_path);
+  char directory[kPathSize];
+  if (!program_directory(directory, sizeof directory)) return false;
+  int length = std::snprintf(output_path, sizeof output_path, "%s\\user\\Read.bin", directory);
+  if (length < 0 || length >= static_cast<int>(sizeof output_path)) {
+    std::memset(output_path, 0, sizeof output_path);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void output_read_data(uint32_t size, uint32_t start_address) {
+  if (size > kReadBufferSize) size = kReadBufferSize;  // callers refuse larger reads
+  if (size <= kDumpLimit && !output_path_set) {
+    dump_to_console(size, start_address);
+    return;
+  }
+  if (!output_path_set && !set_default_output_path()) {
+    print_message(" [74]:create file err! \t\n");
+    return;
+  }
+  std::FILE *file = open_native(output_path, "wb");
+  if (file == nullptr) {
+    print_message(" [74]:create file err! \t\n");
+    return;
+  }
+  uint32_t blocks = size / kSaveBlock;
+  for (uint32_t k = 0; k < blocks; ++k) {
+    if (std::fwrite(read_buffer + k * kSaveBlock, 1, kSaveBlock, file) < kSaveBlock) {
+      std::fclose(file);
+      print_message("\n Write File err! \t\t\t\n");
+      return;
+    }
+  }
+  uint32_t rest = size % kSaveBlock;
+  size_t written = std::fwrite(read_buffer + blocks * kSaveBlock, 1, rest, file);
+  // fwrite only buffers: the flush is what reaches the disk, so a full disk shows only
+  // there.  Success is reported only once the bytes have left the buffer.
+  if (written != rest || std::fflush(file) != 0) {
+    std::fclose(file);
+    print_message("\n Write File err! \t\t\t\n");
+    return;
+  }
+  print_message("\n All %d bytes have been saved! \t\n", static_cast<int>(size));
+  std::fclose(file);
+}

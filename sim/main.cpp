@@ -1,0 +1,243 @@
+// zk32-sim: start|run|stop|ctl a simulated ZK32 USB device.  See sim/README.md.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim/device_model.h"
+#include "sim/server.h"
+#include "sim/wire_io.h"
+#include "sim_wire.h"
+
+using namespace zk32sim;
+
+namespace {
+
+const char kUsage[] =
+    "usage: zk32-sim start|run --dir DIR [--mode usb|evk] [--type N] [--timing zero|real]\n"
+    "                [--flash-size BYTES] [--name NAME] [--tcp PORT]\n"
+    "       zk32-sim stop --dir DIR [--name NAME]\n"
+    "       zk32-sim ctl --dir DIR [--name NAME] COMMAND...\n";
+
+struct Args {
+  std::string verb;
+  ServerConfig server;
+  Options options;
+  bool name_given = false;
+  std::vector<std::string> words;  // ctl: the command
+};
+
+bool parse_number(const char *text, unsigned long *value) {
+  char *end = nullptr;
+  errno = 0;
+  *value = strtoul(text, &end, 0);
+  return errno == 0 && end != text && *end == '\0';
+}
+
+bool parse_args(int argc, char **argv, Args *args) {
+  if (argc < 2) return false;
+  args->verb = argv[1];
+  for (int i = 2; i < argc; ++i) {
+    std::string a = argv[i];
+    bool has_value = i + 1 < argc;
+    unsigned long n;
+    if (args->verb == "ctl" && a.compare(0, 2, "--") != 0) {
+      args->words.assign(argv + i, argv + argc);
+      break;
+    }
+    if (!has_value) {
+      fprintf(stderr, "zk32-sim: %s needs a value\n", a.c_str());
+      return false;
+    }
+    const char *v = argv[++i];
+    if (a == "--dir") {
+      args->server.dir = v;
+    } else if (a == "--name") {
+      args->server.name = v;
+      args->name_given = true;
+    } else if (a == "--mode") {
+      args->options.mode = v;
+    } else if (a == "--type" && parse_number(v, &n) && n >= 1 && n <= 4) {
+      args->options.mcu_type = int(n);
+    } else if (a == "--timing" && (strcmp(v, "zero") == 0 || strcmp(v, "real") == 0)) {
+      args->options.zero_timing = strcmp(v, "zero") == 0;
+    } else if (a == "--flash-size" && parse_number(v, &n) && n <= (16u << 20)) {
+      args->options.flash_size = uint32_t(n);
+    } else if (a == "--tcp" && parse_number(v, &n) && n >= 1 && n <= 65535) {
+      args->server.tcp_port = int(n);
+    } else {
+      fprintf(stderr, "zk32-sim: bad option %s %s\n", a.c_str(), v);
+      return false;
+    }
+  }
+  if (args->server.dir.empty()) {
+    fprintf(stderr, "zk32-sim: --dir DIR is required\n");
+    return false;
+  }
+  if (args->server.name.empty() || args->server.name.find('/') != std::string::npos) {
+    fprintf(stderr, "zk32-sim: bad --name\n");
+    return false;
+  }
+  return true;
+}
+
+void make_directory(const std::string &dir) {
+  std::string partial;
+  for (size_t i = 0; i <= dir.size(); ++i) {
+    if (i == dir.size() || (dir[i] == '/' && i > 0)) mkdir(dir.substr(0, i).c_str(), 0700);
+  }
+}
+
+// Foreground: listen, tell `ready_fd` (if any) that we accept connections, serve until stopped.
+int serve(const Args &args, int ready_fd) {
+  std::unique_ptr<Device> device = Device::create(args.options);
+  std::string error;
+  if (!device) error = "bad device options (mode usb|evk, type 1..4, flash size in 4 KB units)";
+  make_directory(args.server.dir);
+  Server server(*device, args.server);
+  if (device && !server.open(&error)) device.reset();
+  if (!device) {
+    if (ready_fd >= 0) {
+      write_all(ready_fd, error.data(), error.size());
+    } else {
+      fprintf(stderr, "zk32-sim: %s\n", error.c_str());
+    }
+    return 1;
+  }
+  if (ready_fd >= 0) {
+    write_all(ready_fd, "+", 1);
+    close(ready_fd);
+  } else {
+    fprintf(stderr, "zk32-sim: listening on %s\n", socket_path(args.server).c_str());
+  }
+  server.run();
+  return 0;
+}
+
+int start_daemon(const Args &args) {
+  int ready[2];
+  if (pipe(ready) != 0) return 1;
+  fflush(nullptr);
+  pid_t child = fork();
+  if (child < 0) return 1;
+  if (child == 0) {
+    close(ready[0]);
+    setsid();
+    if (fork() != 0) _exit(0);
+    int null_fd = open("/dev/null", O_RDWR);
+    if (null_fd >= 0) {
+      dup2(null_fd, 0);
+      dup2(null_fd, 1);
+      dup2(null_fd, 2);
+      if (null_fd > 2) close(null_fd);
+    }
+    _exit(serve(args, ready[1]));
+  }
+  close(ready[1]);
+  std::string reply;
+  char buf[256];
+  ssize_t r;
+  while ((r = read(ready[0], buf, sizeof buf)) > 0 || (r < 0 && errno == EINTR)) {
+    if (r > 0) reply.append(buf, size_t(r));
+  }
+  close(ready[0]);
+  if (reply == "+") return 0;
+  fprintf(stderr, "zk32-sim: %s\n", reply.empty() ? "the simulator did not start" : reply.c_str());
+  return 1;
+}
+
+bool process_gone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+
+// Stops the simulator whose pid file is `file`; waits for it to remove its socket.
+void stop_one(const std::string &file) {
+  FILE *f = fopen(file.c_str(), "r");
+  if (!f) return;
+  int pid = 0;
+  bool read_ok = fscanf(f, "%d", &pid) == 1;
+  fclose(f);
+  if (!read_ok || pid <= 1) return;
+  if (kill(pid, SIGTERM) != 0) {
+    unlink(file.c_str());  // left by a simulator that no longer runs
+    return;
+  }
+  for (int i = 0; i < 500 && !process_gone(pid); ++i) usleep(10000);
+  if (!process_gone(pid)) kill(pid, SIGKILL);
+}
+
+int stop(const Args &args) {
+  if (args.name_given) {
+    stop_one(pid_path(args.server));
+    return 0;
+  }
+  DIR *d = opendir(args.server.dir.c_str());
+  if (!d) return 0;
+  std::vector<std::string> files;
+  while (dirent *e = readdir(d)) {
+    std::string n = e->d_name;
+    if (n.size() > 4 && n.compare(n.size() - 4, 4, ".pid") == 0) {
+      files.push_back(args.server.dir + "/" + n);
+    }
+  }
+  closedir(d);
+  for (const std::string &f : files) stop_one(f);
+  return 0;
+}
+
+int control(const Args &args) {
+  if (args.words.empty()) {
+    fputs(kUsage, stderr);
+    return 2;
+  }
+  std::string line;
+  for (const std::string &w : args.words) line += (line.empty() ? "" : " ") + w;
+  std::string path = socket_path(args.server);
+  sockaddr_un addr;
+  memset(&addr, 0, sizeof addr);
+  addr.sun_family = AF_UNIX;
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (path.size() >= sizeof addr.sun_path || fd < 0) return 1;
+  memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  if (connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+    fprintf(stderr, "zk32-sim: no simulator at %s\n", path.c_str());
+    close(fd);
+    return 1;
+  }
+  uint8_t kind = 0;
+  std::string reply;
+  bool ok = send_frame(fd, simwire::kText, line.data(), line.size()) &&
+            receive_frame(fd, &kind, &reply);
+  close(fd);
+  if (!ok) {
+    fprintf(stderr, "zk32-sim: the simulator closed the connection\n");
+    return 1;
+  }
+  fputs(reply.c_str(), stdout);
+  if (!reply.empty() && reply.back() != '\n') fputc('\n', stdout);
+  return kind == simwire::kOk ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  Args args;
+  if (!parse_args(argc, argv, &args)) {
+    fputs(kUsage, stderr);
+    return 2;
+  }
+  if (args.verb == "start") return start_daemon(args);
+  if (args.verb == "run") return serve(args, -1);
+  if (args.verb == "stop") return stop(args);
+  if (args.verb == "ctl") return control(args);
+  fputs(kUsage, stderr);
+  return 2;
+}

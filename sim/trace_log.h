@@ -1,0 +1,42 @@
+// What the simulator observed: the decoded trace (one event per line, read with `trace`), the
+// raw trace of every control transfer (`trace-raw`) and an optional pcap capture.
+#ifndef ZK32SIM_TRACE_LOG_H
+#define ZK32SIM_TRACE_LOG_H
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <string>
+
+#include "sim/device_model.h"
+
+namespace zk32sim {
+
+std::string hex_bytes(const uint8_t *data, size_t n);
+
+class TraceLog {
+ public:
+  ~TraceLog();
+  void event(const std::string &line);
+  // One control transfer as it crossed the wire (IN data when it succeeded, else stall).
+  void transfer(const SetupPacket &setup, const uint8_t *out_data, size_t out_len,
+                const uint8_t *in_data, int result);
+  std::string events() const;
+  std::string raw() const;
+  void clear();
+  // Starts a pcap capture (USB Linux mmapped link type); false when the file cannot be made.
+  bool start_pcap(const std::string &path);
+
+ private:
+  void pcap_record(const SetupPacket &setup, const uint8_t *out_data, size_t out_len,
+                   const uint8_t *in_data, int result);
+  static void keep(std::deque<std::string> &lines, std::string line);
+  std::deque<std::string> events_;
+  std::deque<std::string> raw_;
+  FILE *pcap_ = nullptr;
+  uint64_t pcap_id_ = 0;
+};
+
+}  // namespace zk32sim
+
+#endif

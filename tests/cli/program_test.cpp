@@ -1,0 +1,84 @@
+// The built program itself: console text and exit codes of runs that need no device, and
+// config.ini found beside the real program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct program_run {
+  std::string out;
+  int exit_code = -1;
+};
+
+// Runs a command through the shell, capturing standard output only.
+program_run run_command(const std::string &command) {
+  program_run result;
+  std::FILE *pipe = popen((command + " 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
+  int status = pclose(pipe);
+  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  return result;
+}
+
+std::string read_all(const std::string &path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+class BuiltProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/orvane-program-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { run_command("rm -rf '" + dir_ + "'"); }
+  std::string dir_;
+};
+
+}  // namespace
+
+TEST_F(BuiltProgram, NoArgumentsIsAnInvalidCommand) {
+  program_run result = run_command(std::string("'") + ORVANE_PROGRAM + "'");
+  EXPECT_EQ(result.out, " [0]:invaild cmd! \t\n");
+  EXPECT_EQ(result.exit_code, 0);
+}
+
+TEST_F(BuiltProgram, HelpPrintsTheHelpText) {
+  program_run result = run_command(std::string("'") + ORVANE_PROGRAM + "' help");
+  EXPECT_EQ(result.out, read_all(ORVANE_HELP_GOLDEN));
+  EXPECT_EQ(result.exit_code, 0);
+}
+
+TEST_F(BuiltProgram, AProgramWithoutConfigIniSaysSo) {
+  std::string copy = dir_ + "/Orvane";
+  ASSERT_EQ(run_command("cp '" + std::string(ORVANE_PROGRAM) + "' '" + copy + "'").exit_code, 0);
+  program_run result = run_command("'" + copy + "' 4715 rst -u");
+  EXPECT_EQ(result.out, " [1]:Fail to open file! \t\n");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(run_command("'" + copy + "' help").exit_code, 0);
+}
+
+TEST_F(BuiltProgram, ConfigIniIsFoundBesideTheRealProgramThroughASymlink) {
+  std::string link = dir_ + "/Orvane";
+  ASSERT_EQ(symlink(ORVANE_PROGRAM, link.c_str()), 0);
+  // "ini" prints nothing once config.ini is read and the chip is known.
+  program_run result = run_command("'" + link + "' 4715 ini");
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.exit_code, 0);
+  result = run_command("'" + link + "' 4715 wf 0");
+  EXPECT_EQ(result.out, " [9]: wf cmd err!\n");
+  EXPECT_EQ(result.exit_code, 1);
+}

@@ -1,0 +1,72 @@
+// Small helpers shared by the download and erase transcript tests.
+#ifndef ORVANE_TESTS_CONTROL_DOWNLOAD_SUPPORT_H
+#define ORVANE_TESTS_CONTROL_DOWNLOAD_SUPPORT_H
+
+#include <cstdint>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace dltest {
+
+// Elapsed times differ from run to run: "Total Time: 12 ms" reads "Total Time: # ms".
+inline std::string mask_times(const std::string &out) {
+  static const std::regex time_field("Total Time: [0-9]+ ms");
+  return std::regex_replace(out, time_field, "Total Time: # ms");
+}
+
+// An image whose bytes differ from page to page and from erased flash (never 0xff).
+inline std::vector<unsigned char> make_image(size_t size, unsigned seed = 1) {
+  std::vector<unsigned char> image(size);
+  for (size_t i = 0; i < size; ++i) {
+    image[i] = static_cast<unsigned char>((i * 7 + (i >> 8) * 13 + seed) % 255);
+  }
+  return image;
+}
+
+inline std::string save_image(const harness::Install &install, const std::string &name,
+                              const std::vector<unsigned char> &image) {
+  std::string path = install.path(name);
+  harness::write_file(path, std::string(image.begin(), image.end()));
+  return path;
+}
+
+inline std::string hex_of(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%x", value);
+  return text;
+}
+
+// Simulated flash, as bytes.
+inline std::vector<unsigned char> flash_bytes(harness::Simulator &sim, uint32_t address,
+                                              uint32_t length) {
+  return harness::from_hex(sim.ctl("flash-read " + hex_of(address) + " " + hex_of(length)));
+}
+
+// The trace lines that begin with prefix ("writer ", "w ", "vw "), in order.
+inline std::vector<std::string> trace_lines(harness::Simulator &sim, const std::string &prefix) {
+  std::vector<std::string> picked;
+  for (const auto &line : sim.trace()) {
+    if (line.compare(0, prefix.size(), prefix) == 0) picked.push_back(line);
+  }
+  return picked;
+}
+
+// 1-based position, among the requests the attached device received, of the first request
+// whose trace line begins with prefix after skip earlier matches; 0 when absent.  A fault
+// "stall N" set before the same run then fails exactly that request.
+inline int request_number(harness::Simulator &sim, const std::string &prefix, int skip = 0) {
+  int number = 0;
+  for (const auto &line : sim.trace()) {
+    if (line.compare(0, 2, "w ") != 0 && line.compare(0, 2, "r ") != 0) continue;
+    ++number;
+    if (line.compare(0, prefix.size(), prefix) == 0 && skip-- == 0) return number;
+  }
+  return 0;
+}
+
+}  // namespace dltest
+
+#endif

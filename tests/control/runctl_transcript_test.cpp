@@ -1,0 +1,116 @@
+// Run control end to end: the real program against the simulator, its console lines byte
+// for byte and the transfers the device received, in order.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+#include "runctl_support.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using runctl::hex_byte;
+
+class RunControl : public ::testing::Test {
+ protected:
+  harness::RunResult run(const Lines &args, harness::Simulator *sim) {
+    if (sim) sim->ctl("trace-clear");
+    return harness::run_orvane(install_, args, sim);
+  }
+  std::string out(const Lines &args, harness::Simulator *sim) { return run(args, sim).out; }
+
+  static unsigned target_byte(harness::Simulator &sim, const std::string &address) {
+    return harness::from_hex(sim.ctl("mem-read target " + address + " 1")).at(0);
+  }
+
+  harness::Install install_{runctl::config_ini()};
+};
+
+TEST_F(RunControl, UsbStopHaltsThenReadsTheProgramCounter) {
+  harness::Simulator sim("--mode usb --type 1");
+  sim.ctl("pc-set 1234");
+  const unsigned control = target_byte(sim, "602");
+  const harness::RunResult result = run({"c1", "stop", "-u"}, &sim);
+  EXPECT_EQ(result.out, " Stop MCU, PC is : 0x001234 \t\n");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(runctl::operation_trace(sim),
+            (Lines{"r s 602 1 " + hex_byte(control), "w s 602 " + hex_byte(control | 2),
+                   "r s 6bc 4 34120000"}));
+  EXPECT_EQ(target_byte(sim, "602") & 2, 2u);
+}
+
+TEST_F(RunControl, EvkStepSetsUpTheProbeThenStepsOverVlane) {
+  harness::Simulator sim("--mode evk --type 3");
+  sim.ctl("pc-set 200");
+  const unsigned control = target_byte(sim, "602");
+  const std::string out_text = out({"c3", "step"}, &sim);
+  char expected[64];
+  std::snprintf(expected, sizeof expected, " Step MCU, PC is : 0x%.6lx \t\n",
+                std::stoul(sim.ctl("pc-get"), nullptr, 16));
+  EXPECT_EQ(out_text, expected);
+
+  const Lines trace = runctl::trace_with(sim, {"w s 9fff", "v", "r s 6", "w s 6"});
+  ASSERT_EQ(trace.size(), 6u) << ::testing::PrintToString(trace);
+  EXPECT_EQ(trace[0], "w s 9fff 50");
+  EXPECT_EQ(trace[1], "vr 602 1 " + hex_byte(control));
+  EXPECT_EQ(trace[2], "vw 602 " + hex_byte(control | 2));
+  EXPECT_EQ(trace[3].compare(0, 9, "vr 613 1 "), 0);
+  const unsigned run_control = std::stoul(trace[3].substr(9), nullptr, 16);
+  EXPECT_EQ(trace[4], "vw 613 " + hex_byte(run_control | 0x80));
+  EXPECT_EQ(trace[5].compare(0, 9, "vr 6bc 4 "), 0);
+}
+
+TEST_F(RunControl, RunReleasesAndResetWritesTheResetRegister) {
+  harness::Simulator sim("--mode usb --type 1");
+  const unsigned control = target_byte(sim, "602");
+  const unsigned release = target_byte(sim, "613");
+  EXPECT_EQ(out({"c1", "run", "-u"}, &sim), " MCU Run \t\n");
+  EXPECT_EQ(runctl::operation_trace(sim),
+            (Lines{"r s 613 1 " + hex_byte(release), "w s 613 " + hex_byte(release | 0x80),
+                   "r s 602 1 " + hex_byte(control), "w s 602 " + hex_byte(control & 0xfd)}));
+
+  EXPECT_EQ(out({"c1", "rst", "-u"}, &sim), " Reset MCU \n");
+  EXPECT_EQ(runctl::operation_trace(sim), (Lines{"w s 6f 20"}));
+}
+
+TEST_F(RunControl, BreakpointEntriesCarryLow24BitsAndTheEnableByte) {
+  harness::Simulator sim("--mode usb --type 1");
+  EXPECT_EQ(out({"c1", "bkp", "1000", "0", "1000000", "-u"}, &sim), " Set break point ok! \t\n");
+  EXPECT_EQ(runctl::operation_trace(sim),
+            (Lines{"w s 610 00100001", "w s 614 00000000", "w s 618 00000001",
+                   "w s 61c 00000000"}));
+}
+
+TEST_F(RunControl, WithoutAnyDeviceEachOperationSaysNoUsbDevice) {
+  EXPECT_EQ(out({"c1", "rst", "-u"}, nullptr), " [42]: no usb device!\n");
+  EXPECT_EQ(out({"c1", "run"}, nullptr), " [45]: no usb device!\n");
+  EXPECT_EQ(out({"c3", "stop", "-u"}, nullptr), " [48]: no usb device!\n");
+  EXPECT_EQ(out({"c1", "step"}, nullptr), " [51]: no usb device!\n");
+  EXPECT_EQ(out({"c4", "bkp", "1", "2", "3", "4"}, nullptr), " [54]: no usb device!\n");
+}
+
+TEST_F(RunControl, EvkModeOnADirectChipSaysNoEvkDeviceAndWritesNothing) {
+  harness::Simulator sim("--mode usb --type 1");
+  EXPECT_EQ(out({"c1", "rst"}, &sim), " [43]: no evk device!\n");
+  EXPECT_EQ(out({"c1", "stop"}, &sim), " [49]: no evk device!\n");
+  EXPECT_EQ(runctl::trace_with(sim, {"w "}), Lines{});
+}
+
+TEST_F(RunControl, NumericCommandsPassUsbOrEvkAndResetPassesItsModeUnchanged) {
+  harness::Simulator sim("--mode usb --type 1");
+  sim.ctl("pc-set 1234");
+  EXPECT_EQ(out({"9", "5", "0", "1", "1"}, &sim), " Stop MCU, PC is : 0x001234 \t\n");
+  // Any mode but 1 reaches run, stop, step and bkp as evk, which a direct chip refuses.
+  EXPECT_EQ(out({"8", "5", "0", "2", "1"}, &sim), " [46]: no evk device!\n");
+  EXPECT_EQ(out({"a", "5", "0", "0", "1"}, &sim), " [52]: no evk device!\n");
+  EXPECT_EQ(out({"c", "5", "0", "7", "1", "1", "2", "3", "4"}, &sim), " [55]: no evk device!\n");
+  // Reset gets mode 2 as it is: no transfer, only its final line.
+  EXPECT_EQ(out({"7", "5", "0", "2", "1"}, &sim), " Reset MCU \n");
+  EXPECT_EQ(runctl::operation_trace(sim), Lines{});
+  EXPECT_EQ(out({"7", "5", "0", "4", "1"}, &sim), " [43]: no evk device!\n");
+}
+
+}  // namespace

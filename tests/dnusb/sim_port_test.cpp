@@ -1,0 +1,97 @@
+// The shared library against the device simulator: discovery through the rendezvous
+// directory, both routes, and a device that misbehaves.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "dnusb.h"
+#include "harness.h"
+
+namespace {
+
+std::vector<unsigned char> pattern(size_t n, unsigned seed) {
+  std::vector<unsigned char> out(n);
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>((i * 131 + seed) >> 1);
+  return out;
+}
+
+class SimulatorPort : public ::testing::Test {
+ protected:
+  void use(const harness::Simulator &sim) {
+    setenv("ZK32_SIM_DIR", sim.dir().c_str(), 1);
+    unsetenv("ZK32_SIM_TCP");
+  }
+};
+
+TEST_F(SimulatorPort, NoSimulatorMeansNoDevice) {
+  std::string empty = harness::make_temp_dir();
+  setenv("ZK32_SIM_DIR", empty.c_str(), 1);
+  unsetenv("ZK32_SIM_TCP");
+  EXPECT_EQ(GetPrintDeviceHandle(0xffff), 0u);
+  EXPECT_EQ(GetPrintDeviceHandle2(0xffff), 0u);
+  harness::remove_tree(empty);
+}
+
+TEST_F(SimulatorPort, DirectChipRoundTripsMemoryInBothLayouts) {
+  harness::Simulator sim("--mode usb --type 1 --timing zero");
+  use(sim);
+  dn_handle_t h = GetPrintDeviceHandle(0xffff);
+  dn_handle_t h2 = GetPrintDeviceHandle2(0xffff);
+  ASSERT_NE(h, 0u);
+  ASSERT_NE(h2, 0u);
+  EXPECT_NE(h, h2);
+  EXPECT_EQ(IsEVKDevice(h), 0);
+  auto data = pattern(5000, 3);
+  EXPECT_EQ(WriteMem(h, 0x8000, data.data(), 5000, 1), 5000);
+  std::vector<unsigned char> back(5000);
+  EXPECT_EQ(ReadMem2(h2, 0x8000, back.data(), 5000, 1), 5000);
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(sim.ctl("mem-read target 8000 4"), harness::to_hex({data[0], data[1], data[2], data[3]}));
+  uint32_t reg = 0xffffffff;
+  EXPECT_EQ(WriteUSBReg(h, 0x8010, 0x1a5), 1);
+  EXPECT_EQ(ReadUSBReg(h, 0x8010, &reg), 1);
+  EXPECT_EQ(reg, 0xa5u);
+}
+
+TEST_F(SimulatorPort, EvkProbeCarriesTargetMemory) {
+  harness::Simulator sim("--mode evk --type 1 --timing zero");
+  use(sim);
+  dn_handle_t h = GetPrintDeviceHandle(0xffff);
+  ASSERT_NE(h, 0u);
+  EXPECT_EQ(IsEVKDevice(h), 4);
+  auto data = pattern(2500, 9);
+  EXPECT_EQ(WriteMem(h, 0x8000, data.data(), 2500, 4), 2500);
+  EXPECT_EQ(sim.ctl("mem-read target 89c0 4"),
+            harness::to_hex({data[0x9c0], data[0x9c1], data[0x9c2], data[0x9c3]}));
+  std::vector<unsigned char> back(2500);
+  EXPECT_EQ(ReadMem(h, 0x8000, back.data(), 2500, 4), 2500);
+  EXPECT_EQ(back, data);
+}
+
+TEST_F(SimulatorPort, RepliesInPiecesAreResumed) {
+  harness::Simulator sim("--mode usb --type 1 --timing zero");
+  use(sim);
+  dn_handle_t h = GetPrintDeviceHandle(0xffff);
+  ASSERT_NE(h, 0u);
+  auto data = pattern(64, 5);
+  sim.ctl("mem-write target 8000 " + harness::to_hex(data));
+  sim.ctl("fault pieces 7");
+  std::vector<unsigned char> back(64);
+  EXPECT_EQ(ReadUSBMemCheck(h, 0x8000, back.data(), 64, 0, 3072), 64);
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(ReadUSBMem(h, 0x8000, back.data(), 64, 0, 3072), 0);  // the plain read does not resume
+}
+
+TEST_F(SimulatorPort, VanishedDeviceFailsEveryTransferWithoutHanging) {
+  harness::Simulator sim("--mode evk --type 1 --timing zero");
+  use(sim);
+  dn_handle_t h = GetPrintDeviceHandle(0xffff);
+  ASSERT_NE(h, 0u);
+  sim.ctl("fault vanish");
+  unsigned char buf[16] = {};
+  EXPECT_EQ(WriteMem(h, 0x8000, buf, 16, 4), 0);
+  EXPECT_EQ(ReadMem(h, 0x8000, buf, 16, 1), 0);
+  EXPECT_EQ(EVKCommand(h, 0, 1, 0x0700, nullptr, nullptr), 0);
+  EXPECT_EQ(ReadUartMem(h, buf), -1);
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+#include "engine_fixture.h"
+
+#include <cstdio>
+#include <regex>
+#include <sstream>
+
+namespace engine_test {
+
+const char kTotal[] = "\n Total Time: T ms \t\n";
+const char kUsbOk[] = " ZK32 USB : USB OK \t\n";
+const char kEvkOk[] = " ZK32 EVK : Vlane OK \t\n";
+
+namespace {
+
+// The writer file of the first row of the shipped config.ini whose type is in the family.
+std::string shipped_writer(bool family34) {
+  std::istringstream in(harness::read_file(harness::built_program_dir() + "/config.ini"));
+  std::string line;
+  std::string fallback;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::vector<std::string> w;
+    std::string word;
+    while (words >> word) w.push_back(word);
+    if (w.size() < 6 || w[0] != "MCU" || w[3] != "=") continue;
+    long type = std::strtol(w[1].c_str(), nullptr, 16);
+    bool row34 = type == 3 || type == 4;
+    if (row34 == family34) return w[5];
+    if (fallback.empty()) fallback = w[5];
+  }
+  return fallback;
+}
+
+}  // namespace
+
+std::string test_config(const std::string &extra_rows) {
+  std::string config = "[MCU]\n";
+  for (int type = 1; type <= 5; ++type) {
+    config += "MCU " + std::to_string(type) + " chip = t" + std::to_string(type) + " " +
+              shipped_writer(type == 3 || type == 4) + " end\n";
+  }
+  return config + extra_rows;
+}
+
+std::string normalize_time(const std::string &text) {
+  static const std::regex total("Total Time: [0-9-]+ ms");
+  return std::regex_replace(text, total, "Total Time: T ms");
+}
+
+std::string progress(int bytes) {
+  return " " + std::to_string(bytes) + " \t bytes have finished! \t\n";
+}
+
+std::string dump(uint32_t address, const std::vector<unsigned char> &bytes) {
+  std::string out;
+  char piece[32];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i % 16 == 0) {
+      std::snprintf(piece, sizeof piece, "\n %.6x: ", static_cast<unsigned>(address + i));
+      out += piece;
+    }
+    if (i % 8 == 0) out += " ";
+    std::snprintf(piece, sizeof piece, "%.2x ", bytes[i]);
+    out += piece;
+  }
+  return out;
+}
+
+void EngineTest::start(const std::string &sim_options, const std::string &extra_rows) {
+  std::string options = sim_options;
+  if (options.find("--timing") == std::string::npos) options += " --timing zero";
+  sim = std::make_unique<harness::Simulator>(options);
+  install = std::make_unique<harness::Install>(test_config(extra_rows));
+  ASSERT_TRUE(sim->running());
+}
+
+harness::RunResult EngineTest::run(const std::vector<std::string> &args) {
+  harness::RunResult result = harness::run_orvane(*install, args, sim.get());
+  result.out = normalize_time(result.out);
+  EXPECT_EQ(result.err, "");
+  return result;
+}
+
+std::vector<std::string> EngineTest::trace_with(const std::string &prefix) {
+  std::vector<std::string> lines;
+  for (const auto &line : trace()) {
+    if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
+  }
+  return lines;
+}
+
+int EngineTest::transfer_number(const std::string &line) {
+  // Only the "w" and "r" lines are control transfers; the others are what they caused.
+  int number = 0;
+  for (const auto &entry : trace()) {
+    if (entry.compare(0, 2, "w ") != 0 && entry.compare(0, 2, "r ") != 0) continue;
+    ++number;
+    if (entry == line) return number;
+  }
+  return 0;
+}
+
+}  // namespace engine_test

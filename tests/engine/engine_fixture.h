@@ -1,0 +1,54 @@
+// Engine transcript tests: the built program against a simulator of its own, one private
+// install per test, console output compared byte for byte.
+#ifndef ORVANE_TESTS_ENGINE_FIXTURE_H
+#define ORVANE_TESTS_ENGINE_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace engine_test {
+
+// Chips "t1" to "t5" are MCU types 1 to 5, rows 1 to 5 (for the numeric commands), each with
+// the shipped flash writer for its family.  extra_rows are appended as given.
+std::string test_config(const std::string &extra_rows = "");
+
+// "Total Time: 12 ms" -> "Total Time: T ms": the one figure of a transcript that varies.
+std::string normalize_time(const std::string &text);
+
+// Common endings of a transcript.
+extern const char kTotal[];  // "\n Total Time: T ms \t\n"
+extern const char kUsbOk[];  // " ZK32 USB : USB OK \t\n"
+extern const char kEvkOk[];  // " ZK32 EVK : Vlane OK \t\n"
+
+// " N \t bytes have finished! \t\n"
+std::string progress(int bytes);
+// The console dump of bytes read at address.
+std::string dump(uint32_t address, const std::vector<unsigned char> &bytes);
+
+class EngineTest : public ::testing::Test {
+ protected:
+  // Starts the simulator ("--mode usb --type 1" style; zero timing unless given) and an
+  // install with test_config(extra_rows).
+  void start(const std::string &sim_options, const std::string &extra_rows = "");
+  // Runs the program with the time figure normalised.
+  harness::RunResult run(const std::vector<std::string> &args);
+  std::string ctl(const std::string &command) { return sim->ctl(command); }
+  // The trace since the last clear, and the lines beginning with prefix.
+  std::vector<std::string> trace() { return sim->trace(); }
+  std::vector<std::string> trace_with(const std::string &prefix);
+  // 1-based index of the first trace line equal to line (0 when absent).  Used to make one
+  // particular control transfer fail with "fault stall N".
+  int transfer_number(const std::string &line);
+
+  std::unique_ptr<harness::Simulator> sim;
+  std::unique_ptr<harness::Install> install;
+};
+
+}  // namespace engine_test
+
+#endif

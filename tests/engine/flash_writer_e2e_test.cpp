@@ -1,0 +1,206 @@
+// Loading the flash writer and its command exchange, seen through a one-byte flash read.
+#include <string>
+#include <vector>
+
+#include "engine_fixture.h"
+
+namespace engine_test {
+namespace {
+
+class FlashWriter : public EngineTest {
+ protected:
+  // A one-byte flash read: the smallest run that loads the writer and sends it a command.
+  harness::RunResult read_one(const std::string &chip, bool usb) {
+    std::vector<std::string> args = {chip, "rf", "0", "-s", "1"};
+    if (usb) args.push_back("-u");
+    return run(args);
+  }
+  size_t count(const std::string &line) {
+    size_t n = 0;
+    for (const auto &entry : trace()) n += entry == line;
+    return n;
+  }
+  // Makes the control transfer that carried `line` in a clean run fail in the next run.
+  void fail_transfer(const std::string &chip, bool usb, const std::string &line) {
+    ctl("trace-clear");
+    read_one(chip, usb);
+    int number = transfer_number(line);
+    ASSERT_GT(number, 0) << "no transfer '" << line << "' in a clean run";
+    ctl("fault stall " + std::to_string(number));
+  }
+};
+
+TEST_F(FlashWriter, ResetBitsMustShowWithinThreeAttemptsOverUsb) {
+  start("--mode usb --type 1");
+  ctl("set reset-ready-after 3");
+  ctl("trace-clear");
+  EXPECT_EQ(read_one("t1", true).out.substr(0, std::string(kUsbOk).size()), kUsbOk);
+  EXPECT_EQ(count("w s 602 05"), 3u);
+  ctl("set reset-ready-after 4");
+  ctl("trace-clear");
+  EXPECT_EQ(read_one("t1", true).out, " [125]: ZK32 USB : USB Err! \t\n");
+  EXPECT_EQ(count("w s 602 05"), 4u);
+  EXPECT_EQ(trace_with("r s 602 ").size(), 4u);
+}
+
+TEST_F(FlashWriter, ResetBitsMustShowWithinThreeAttemptsOverVlane) {
+  start("--mode evk --type 1");
+  ctl("set reset-ready-after 4");
+  ctl("trace-clear");
+  EXPECT_EQ(read_one("t1", false).out, " [132]: reset mcu err! \t\n");
+  EXPECT_EQ(trace_with("vw 602 05").size(), 4u);
+}
+
+TEST_F(FlashWriter, UsbLoadPreparesRegistersThenWritesAndStartsTheImage) {
+  start("--mode usb --type 1");
+  ctl("trace-clear");
+  read_one("t1", true);
+  std::vector<std::string> one_byte_writes;
+  for (const auto &line : trace_with("w s ")) {
+    if (line.size() == line.find(' ', 4) + 3) one_byte_writes.push_back(line);  // "w s A XX"
+  }
+  // Reset, the preparatory writes, 0x8ff0 for type 1, the start byte.
+  std::vector<std::string> expected = {"w s 602 05", "w s 622 00", "w s 643 00", "w s 60c 40",
+                                       "w s 60d 40", "w s 104 ff", "w s 8ff0 01", "w s 602 88"};
+  ASSERT_GE(one_byte_writes.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(one_byte_writes.begin(),
+                                     one_byte_writes.begin() + expected.size()),
+            expected);
+}
+
+TEST_F(FlashWriter, StartByteAndLayoutByType) {
+  struct Case {
+    const char *mode;
+    int type;
+    const char *start_line;
+    bool marker;
+  };
+  const Case cases[] = {{"usb", 3, "w l 602 88", false}, {"usb", 4, "w l 602 80", false},
+                        {"evk", 1, "vw 602 88", true},   {"evk", 4, "vw 602 80", false}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + " type " + std::to_string(c.type));
+    bool usb = std::string(c.mode) == "usb";
+    start(std::string("--mode ") + c.mode + " --type " + std::to_string(c.type));
+    ctl("trace-clear");
+    std::string chip = "t" + std::to_string(c.type);
+    EXPECT_EQ(read_one(chip, usb).out.substr(0, 10), usb ? std::string(kUsbOk).substr(0, 10)
+                                                         : std::string(kEvkOk).substr(0, 10));
+    EXPECT_EQ(count(c.start_line), 1u);
+    EXPECT_EQ(count(usb ? "w s 8ff0 01" : "vw 8ff0 01"), c.marker ? 1u : 0u);
+    if (!usb) {
+      // Over Vlane the usb-only registers are left alone.
+      EXPECT_EQ(count("vw 60c 40") + count("vw 104 ff"), 0u);
+      std::string control = c.type == 4 ? "w s 9fff 50" : "w s 9fff 10";
+      EXPECT_EQ(count(control), 1u);
+    }
+  }
+}
+
+TEST_F(FlashWriter, WithoutAProbeOrAVlaneLinkNothingIsLoaded) {
+  start("--mode usb --type 1");
+  EXPECT_EQ(read_one("t1", false).out, " [130]: no evk device! \t\n");
+  start("--mode evk --type 1");
+  ctl("fault vlane-broken");
+  ctl("trace-clear");
+  EXPECT_EQ(read_one("t1", false).out, " [131]: ZK32 EVK: Vlane err! \t\n");
+  // Four rounds of the link check, each: two 0x0700 commands, one 0x8100.
+  EXPECT_EQ(trace_with("evk 8100 ").size(), 4u);
+}
+
+TEST_F(FlashWriter, WriterFileMissingOrTooLarge) {
+  start("--mode usb --type 1",
+        "MCU 1 chip = nofile \\writer\\missing.bin end\n"
+        "MCU 1 chip = big \\big.bin end\n");
+  EXPECT_EQ(read_one("nofile", true).out, " [124]: open sram file err! \t\n");
+  harness::write_file(install->path("big.bin"), std::string(8193, '\x11'));
+  ctl("trace-clear");
+  EXPECT_EQ(read_one("big", true).out, " [180]: flash writer file too large! \t\n");
+  EXPECT_TRUE(trace_with("w ").empty());
+}
+
+TEST_F(FlashWriter, ImageWriteFailures) {
+  start("--mode usb --type 1");
+  ctl("fault write-fail 8000");
+  EXPECT_EQ(read_one("t1", true).out, kUsbOk + std::string(" [128]: write file err!\t\n"));
+  start("--mode usb --type 3");
+  ctl("fault write-fail 40000");
+  EXPECT_EQ(read_one("t3", true).out, kUsbOk + std::string(" [126]: write file err! \t\n"));
+  start("--mode evk --type 1");
+  ctl("fault vlane-write-fail 8000");
+  EXPECT_EQ(read_one("t1", false).out, kEvkOk + std::string(" [134]: write file err! \t\n"));
+  start("--mode evk --type 3");
+  ctl("fault vlane-write-fail 40000");
+  EXPECT_EQ(read_one("t3", false).out, kEvkOk + std::string(" [133]: write file err! \t\n"));
+}
+
+TEST_F(FlashWriter, StartFailures) {
+  start("--mode usb --type 1");
+  fail_transfer("t1", true, "w s 602 88");
+  EXPECT_EQ(read_one("t1", true).out, kUsbOk + std::string(" [129]: start mcu err! \t\n"));
+  start("--mode usb --type 4");
+  fail_transfer("t4", true, "w l 602 80");
+  EXPECT_EQ(read_one("t4", true).out, kUsbOk + std::string(" [127]: start mcu err! \t\n"));
+  start("--mode evk --type 1");
+  fail_transfer("t1", false, "w s a000 88");  // the start byte on its way through the probe
+  EXPECT_EQ(read_one("t1", false).out, kEvkOk + std::string(" [135]: start MCU err! \t\n"));
+}
+
+// Every failure of the command exchange has its own number per mode and family.
+struct ExchangeCase {
+  const char *mode;
+  int type;
+  const char *clear_line;     // the transfer that clears the result word
+  const char *block_line;     // the command block (code 'O', address 0, length 1)
+  const char *execute_line;   // the execute flag
+  const char *clear_error, *write_error, *execute_error, *ack_error, *timeout_error;
+};
+
+class WriterExchange : public FlashWriter, public ::testing::WithParamInterface<ExchangeCase> {};
+
+TEST_P(WriterExchange, FailuresReportTheirOwnLine) {
+  const ExchangeCase &c = GetParam();
+  bool usb = std::string(c.mode) == "usb";
+  std::string chip = "t" + std::to_string(c.type);
+  std::string loaded = usb ? kUsbOk : kEvkOk;
+  start(std::string("--mode ") + c.mode + " --type " + std::to_string(c.type));
+
+  fail_transfer(chip, usb, c.clear_line);
+  EXPECT_EQ(read_one(chip, usb).out, loaded + c.clear_error);
+  fail_transfer(chip, usb, c.block_line);
+  EXPECT_EQ(read_one(chip, usb).out, loaded + c.write_error);
+  fail_transfer(chip, usb, c.execute_line);
+  EXPECT_EQ(read_one(chip, usb).out, loaded + c.execute_error);
+  ctl("fault-clear");
+
+  ctl("fault writer-bad-ack");
+  EXPECT_EQ(read_one(chip, usb).out, loaded + c.ack_error);
+  ctl("fault-clear");
+
+  // The writer never clears the execute flag: a little over two seconds, then the time-out.
+  ctl("fault writer-stuck");
+  EXPECT_EQ(read_one(chip, usb).out, loaded + c.timeout_error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ByModeAndFamily, WriterExchange,
+    ::testing::Values(
+        ExchangeCase{"usb", 3, "w l 40004 000000", "w l 40007 4f0000000001000000",
+                     "w l 40007 cf", " [158]: clear buff err! \t\n",
+                     " [159]: write buff err! \t\n", " [160]: execute cmd err! \t\n",
+                     " [162]: wait for ack err! \t\n",
+                     " [161]: wait for ack timeout: 2000 ms \t\n"},
+        ExchangeCase{"usb", 1, "w s 8004 000000", "w s 8007 4f0000000001000000", "w s 8007 cf",
+                     " [163]: clear buff err! \t\n", " [164]: write buff err! \t\n",
+                     " [165]: execute cmd err! \t\n", " [168]: wait for ack err! \t\n",
+                     " [167]: wait for ack timeout: 2000 ms \t\n"},
+        ExchangeCase{"evk", 3, "w s a000 000000", "w s a000 4f0000000001000000", "w s a000 cf",
+                     " [169]: clear buff err! \t\n", " [170]: write buff err! \t\n",
+                     " [171]: execute cmd err! \t\n", " [173]: wait for ack err! \t\n",
+                     " [172]: wait for ack timeout: 2000 ms \t\n"},
+        ExchangeCase{"evk", 1, "w s a000 000000", "w s a000 4f0000000001000000", "w s a000 cf",
+                     " [174]: Clear buff err! \t\n", " [175]: write buff err! \t\n",
+                     " [176]: execute cmd err! \t\n", " [178]: wait for ack err! \t\n",
+                     " [177]: wait for ack timeout: 2000 ms \t\n"}));
+
+}  // namespace
+}  // namespace engine_test

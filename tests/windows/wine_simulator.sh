@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Orvane.exe under Wine against the device simulator: the Windows build reaches a simulated
+# device over TCP loopback ($ZK32_SIM_TCP).  Each case runs the same command with the native
+# program on the same simulator, and the two transcripts must agree (the Windows console ends
+# lines with CR LF; elapsed times are set aside); the simulator's memory is checked as well.
+#   tests/windows/wine_simulator.sh WIN_BIN NATIVE_BIN
+# NATIVE_BIN holds the native Orvane (with config.ini and writer/) and zk32-sim.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+WIN_BIN=$(cd "$1" && pwd)
+NATIVE_BIN=$(cd "$2" && pwd)
+# shellcheck source=wine_lib.sh
+. "$here/wine_lib.sh"
+SIM="$NATIVE_BIN/zk32-sim"
+# Each run is pointed at its simulator explicitly.
+unset ZK32_SIM_TCP ZK32_SIM_DIR
+
+install=$(make_install simulator)
+
+# Starts a simulator with its own rendezvous directory and a free loopback port.
+#   start_sim NAME OPTION...   -> sets sim_dir and sim_port
+start_sim() {
+  local name=$1 attempt
+  shift
+  sim_dir="$scratch/sim-$name"
+  mkdir -p "$sim_dir"
+  for attempt in 1 2 3 4 5; do
+    sim_port=$((20000 + RANDOM % 40000))
+    if "$SIM" start --dir "$sim_dir" --timing zero --tcp "$sim_port" "$@" 2>"$sim_dir/start.err"; then
+      cleanup_hooks+=("'$SIM' stop --dir '$sim_dir' >/dev/null 2>&1")
+      return 0
+    fi
+  done
+  echo "cannot start the simulator: $(cat "$sim_dir/start.err")" >&2
+  return 1
+}
+
+ctl() { "$SIM" ctl --dir "$sim_dir" "$@"; }
+
+# Runs one command natively and under Wine on the current simulator and compares the
+# transcripts.  Arguments naming files are given twice, as NATIVE|WINDOWS.
+#   both_ways CASE_NAME ARG...
+both_ways() {
+  local name=$1 arg
+  shift
+  local native_args=() windows_args=()
+  for arg in "$@"; do
+    if [[ $arg == *"|"* ]]; then
+      native_args+=("${arg%%|*}")
+      windows_args+=("${arg#*|}")
+    else
+      native_args+=("$arg")
+      windows_args+=("$arg")
+    fi
+  done
+  local native_out="$scratch/native.$((passed + failed))"
+  set +e
+  ZK32_SIM_DIR="$sim_dir" timeout "$WINE_TIMEOUT" "$NATIVE_BIN/Orvane" "${native_args[@]}" \
+    >"$native_out"
+  local native_rc=$?
+  set -e
+  ZK32_SIM_TCP=$sim_port run_orvane "$install" "${windows_args[@]}"
+  local times='s/Total Time: [0-9]+ ms/Total Time: N ms/'
+  sed -E "$times" "$native_out" >"$scratch/want.native"
+  sed -E "$times" "$run_out" >"$run_out.normal"
+  run_out="$run_out.normal"
+  if [ "$native_rc" -ne 0 ] || [ ! -s "$native_out" ]; then
+    fail "$name" "the native run gave exit code $native_rc and $(wc -c <"$native_out") bytes"
+    return
+  fi
+  expect_console "$name" "$native_rc" "$scratch/want.native"
+}
+
+# Succeeds when the simulator's reply equals the expected hex.
+expect_hex() {
+  local name=$1 got=$2 want=$3
+  if [ "$got" = "$want" ]; then
+    pass "$name"
+  else
+    fail "$name" "simulator has ${got:0:64}..." "expected    ${want:0:64}..."
+  fi
+}
+
+image="$scratch/image.bin"
+head -c 5000 /dev/urandom >"$image"
+image_hex=$(od -An -v -tx1 "$image" | tr -d ' \n')
+
+# --- A chip on USB (type 1, short layout): download, read back, stop with the PC ------------
+start_sim usb1 --mode usb --type 1
+both_ways "download into flash over USB" 4710 wf 0 -i "$image|$(win_path "$image")" -u
+if grep -q $'^ File Download to 0x000000: 5000 bytes \t\r$' "$run_out"; then
+  pass "download reports 5000 bytes"
+else
+  fail "download reports 5000 bytes" "$(head -c 400 "$run_out")"
+fi
+expect_hex "flash holds the image after the Windows download" "$(ctl flash-read 0 1388)" \
+  "$image_hex"
+
+read_native="$scratch/read-native.bin" read_windows="$scratch/read-windows.bin"
+both_ways "read flash back into a file" 4710 rf 0 -s 5000 -u \
+  -o "$read_native|$(win_path "$read_windows")"
+if cmp -s "$image" "$read_windows"; then
+  pass "the file read back under Windows equals the image"
+else
+  fail "the file read back under Windows equals the image" \
+    "$(wc -c <"$read_windows" 2>/dev/null || echo no file) bytes"
+fi
+
+ctl pc-set 1234 >/dev/null
+both_ways "stop shows the program counter" 4710 stop -u
+if grep -q $'PC is : 0x001234' "$run_out"; then
+  pass "stop reads the PC the simulator holds"
+else
+  fail "stop reads the PC the simulator holds" "$(cat "$run_out")"
+fi
+
+# --- A chip of the long-address family on USB (type 3: GetPrintDeviceHandle2, ReadMem2) -----
+start_sim usb3 --mode usb --type 3
+ctl mem-write target 40010 0123456789abcdeffedcba9876543210 >/dev/null
+both_ways "read SRAM in the long-address layout" 4715 rc 40010 -s 16 -u
+both_ways "write a register byte in the long-address layout" 4715 wc 700 5a -s 1 -u
+expect_hex "the register byte arrived" "$(ctl mem-read target 700 1)" 5a
+
+# --- An EVK probe with the chip behind it on Vlane (the mailbox and its 1000 ms wait) ------
+start_sim evk1 --mode evk --type 1
+ctl mem-write target 8100 a1b2c3d4e5f60718 >/dev/null
+both_ways "read SRAM through the EVK probe" 4710 rc 8100 -s 8
+sram="$scratch/sram.bin"
+printf '\x11\x22\x33\x44\x55\x66\x77\x88\x99' >"$sram"
+both_ways "download into SRAM through the EVK probe" 4710 wc 8200 0 -i "$sram|$(win_path "$sram")"
+expect_hex "SRAM holds the downloaded bytes" "$(ctl mem-read target 8200 9)" 112233445566778899
+
+finish
