@@ -3,11 +3,26 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr std::size_t kLineChars = kListingLineSize - 1;
 
-bool is_delimiter(char c) { return c == ' ' || c == '\t'; }
+// Character kinds for tokenising: one table look-up per character.
+enum char_kind : unsigned char { kTokenChar, kDelimiter, kStringEnd };
+struct char_kinds {
+  char_kind kind[256];
+  constexpr char_kinds() : kind{} {
+    kind[static_cast<unsigned char>(' ')] = kDelimiter;
+    kind[static_cast<unsigned char>('\t')] = kDelimiter;
+    kind[0] = kStringEnd;
+  }
+  constexpr char_kind operator[](unsigned char c) const { return kind[c]; }
+};
+constexpr char_kinds kCharKind;
 
 bool token_is(const char *token, std::size_t length, const char *text) {
   return token != nullptr && std::strlen(text) == length && std::memcmp(token, text, length) == 0;
@@ -21,7 +36,7 @@ bool is_section_header(const line_tokens &tokens, const char *section) {
 bool refill(listing_reader *reader) {
   reader->base += static_cast<int64_t>(reader->len);
   reader->pos = 0;
-  reader->len = std::fread(reader->buffer, 1, sizeof reader->buffer, reader->file);
+  reader->len = std::fread(reader->buffer, 1, kReaderFill, reader->file);
   return reader->len > 0;
 }
 
@@ -32,10 +47,82 @@ int hex_digit(char c) {
   return -1;
 }
 
+int count_trailing_zeros(uint64_t x) {
+#if defined(__GNUC__)
+  return __builtin_ctzll(x);
+#else
+  int n = 0;
+  for (; (x & 1) == 0; x >>= 1) ++n;
+  return n;
+#endif
+}
+
+// Bit i of each mask tells whether p[i] (i < 64) is a line feed, a blank or tab, a zero.
+void character_masks(const unsigned char *p, uint64_t *feed, uint64_t *delimiter,
+                     uint64_t *terminator) {
+  *feed = *delimiter = *terminator = 0;
+#if defined(__SSE2__)
+  for (int part = 0; part < 4; ++part) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * part));
+    const auto bits = [&](__m128i equal) {
+      return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(equal))) << (16 * part);
+    };
+    *feed |= bits(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n')));
+    *delimiter |= bits(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(' ')),
+                                    _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\t'))));
+    *terminator |= bits(_mm_cmpeq_epi8(chunk, _mm_setzero_si128()));
+  }
+#else
+  for (int i = 0; i < 64; ++i) {
+    const uint64_t bit = 1ull << i;
+    if (p[i] == '\n') *feed |= bit;
+    if (p[i] == ' ' || p[i] == '\t') *delimiter |= bit;
+    if (p[i] == 0) *terminator |= bit;
+  }
+#endif
+}
+
+// Most lines of a listing are instruction lines.  This passes over the plain ones - three
+// or more tokens, the first not beginning with 'D', so neither a symbol line nor a section
+// header - without copying or tokenising them, 64 characters at a time.  Returns the bytes
+// passed over and adds the lines to *lines; stops before the first line that needs the
+// exact way (or that does not end within the characters looked at).
+std::size_t skip_plain_lines(const unsigned char *p, std::size_t available, uint32_t *lines) {
+  std::size_t passed = 0;
+  for (;;) {
+    const std::size_t window = available - passed < 64 ? available - passed : 64;
+    if (window == 0) return passed;
+    uint64_t feed, delimiter, terminator;
+    character_masks(p + passed, &feed, &delimiter, &terminator);
+    if (window < 64) feed &= (1ull << window) - 1;
+    if (feed == 0) return passed;  // the next line ends further on: a long one
+    // The lines that end in this window, one after the other; bit 0 is always a line start.
+    while (feed != 0) {
+      const int end = count_trailing_zeros(feed);
+      const uint64_t in_line = end == 63 ? ~0ull : (1ull << (end + 1)) - 1;
+      if (terminator & in_line) return passed;
+      // A token starts where a non-delimiter follows a delimiter or the line start.  A CR
+      // before the line feed is no delimiter, so it changes nothing here.
+      const uint64_t starts = ~delimiter & ((delimiter << 1) | 1) & in_line;
+      uint64_t third = starts & (starts - 1);
+      third &= third - 1;
+      if (third == 0 || p[passed + count_trailing_zeros(starts)] == 'D') return passed;
+      ++*lines;
+      passed += static_cast<std::size_t>(end) + 1;
+      if (end == 63) break;
+      feed >>= end + 1;
+      delimiter >>= end + 1;
+      terminator >>= end + 1;
+    }
+  }
+}
+
 }  // namespace
 
 void listing_reader_open(listing_reader *reader, std::FILE *file) {
   reader->file = file;
+  // The quick look at lines may read up to 64 bytes past the data: let them be defined.
+  std::memset(reader->buffer, 0, sizeof reader->buffer);
   reader->base = 0;
   reader->pos = 0;
   reader->len = 0;
@@ -80,6 +167,33 @@ bool listing_read_line(listing_reader *reader, char *line, int64_t *offset) {
   return true;
 }
 
+bool listing_next_view(listing_reader *reader, char *scratch, line_view *view,
+                       int64_t *offset) {
+  // Fast path: a line that lies whole in the buffer is used where it is.  Its CR LF end is
+  // turned into LF in place: the buffer is refilled from the file, never written back.
+  if (reader->pos < reader->len) {
+    unsigned char *start = reader->buffer + reader->pos;
+    const std::size_t available = reader->len - reader->pos;
+    const void *feed = std::memchr(start, '\n', available < kLineChars ? available : kLineChars);
+    if (feed) {
+      std::size_t length =
+          static_cast<std::size_t>(static_cast<const unsigned char *>(feed) - start) + 1;
+      *offset = reader->base + static_cast<int64_t>(reader->pos);
+      reader->pos += length;
+      if (length >= 2 && start[length - 2] == '\r') {
+        start[length - 2] = '\n';
+        --length;
+      }
+      *view = line_view{reinterpret_cast<const char *>(start), length};
+      return true;
+    }
+  }
+  // A line across the buffer's end, a long line in pieces, or the last line of the file.
+  if (!listing_read_line(reader, scratch, offset)) return false;
+  *view = line_view{scratch, std::strlen(scratch)};
+  return true;
+}
+
 bool listing_seek(listing_reader *reader, int64_t offset) {
 #if defined(_WIN32)
   const bool ok = _fseeki64(reader->file, offset, SEEK_SET) == 0;
@@ -92,23 +206,36 @@ bool listing_seek(listing_reader *reader, int64_t offset) {
   return ok;
 }
 
-void split_tokens(const char *line, line_tokens *tokens) {
+void split_tokens(const char *text, std::size_t length, line_tokens *tokens) {
   *tokens = line_tokens{0, nullptr, 0, nullptr, 0};
-  const char *p = line;
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+  const unsigned char *const end = p + length;
+  bool header_candidate = false;
   while (tokens->count < 5) {
-    while (is_delimiter(*p)) ++p;
-    if (*p == '\0') return;
-    const char *token = p;
-    while (*p != '\0' && !is_delimiter(*p)) ++p;
+    while (p < end && kCharKind[*p] == kDelimiter) ++p;
+    if (p == end || kCharKind[*p] == kStringEnd) return;
+    if (tokens->count == 2 && !header_candidate) {
+      tokens->count = 3;  // three or more: neither a symbol line nor a section header
+      return;
+    }
+    const char *token = reinterpret_cast<const char *>(p);
+    while (p < end && kCharKind[*p] == kTokenChar) ++p;
+    const std::size_t token_length =
+        static_cast<std::size_t>(reinterpret_cast<const char *>(p) - token);
     ++tokens->count;
     if (tokens->count == 1) {
       tokens->first = token;
-      tokens->first_length = static_cast<std::size_t>(p - token);
+      tokens->first_length = token_length;
+      header_candidate = token_is(token, token_length, "Disassembly");
     } else if (tokens->count == 4) {
       tokens->fourth = token;
-      tokens->fourth_length = static_cast<std::size_t>(p - token);
+      tokens->fourth_length = token_length;
     }
   }
+}
+
+void split_tokens(const char *line, line_tokens *tokens) {
+  split_tokens(line, std::strlen(line), tokens);
 }
 
 uint32_t parse_hex_address(const char *text) {
@@ -122,17 +249,21 @@ uint32_t parse_hex_address(const char *text) {
 }
 
 void scan_listing_symbols(listing_reader *reader, symbol_table *table) {
-  static char line[kListingLineSize];
+  static char scratch[kListingLineSize];
   table->count = 0;
   table->overflowed = false;
   bool collecting = false;
   uint32_t line_number = 0;
   int64_t offset = 0;
 
-  while (listing_read_line(reader, line, &offset)) {
+  line_view line;
+  for (;;) {
+    reader->pos += skip_plain_lines(reader->buffer + reader->pos, reader->len - reader->pos,
+                                    &line_number);
+    if (!listing_next_view(reader, scratch, &line, &offset)) break;
     ++line_number;
     line_tokens tokens;
-    split_tokens(line, &tokens);
+    split_tokens(line.text, line.length, &tokens);
     if (tokens.count == 0) continue;
     if (is_section_header(tokens, ".vectors:\n")) {
       collecting = true;

@@ -152,7 +152,8 @@ int DNUSB_CALL dn_otp_write(dn_handle_t handle, int address, int value) {
 }
 
 int DNUSB_CALL dn_otp_read(dn_handle_t handle, int address) {
-  // The OTP read register lags four bytes behind the address given.
+  // The controller is given the wanted address minus 4; the fourth read of the sequence
+  // carries the wanted byte, the three before it are discarded.
   uint32_t lagged = static_cast<uint32_t>(address) - 4u;
   put(handle, kOtpAddressLow, static_cast<int>(lagged & 0xFF));
   put(handle, kOtpAddressHigh, static_cast<int>((lagged >> 8) & 0xFF));

@@ -35,16 +35,26 @@ wait_result wait_not_busy(const target_route &route, bool evk, uint32_t since) {
   return wait_result::done;
 }
 
+// The time-out lines carry the limit, so they stay literal formats.
 void print_read_timeout(bool evk, int mcu_type) {
-  int number = evk ? 120 : is_family34(mcu_type) ? 112 : 113;
-  print_message(" [%d]: read analog register timeout:%d ms \t\n", number,
-                static_cast<int>(kBusyLimitMs));
+  const int limit = static_cast<int>(kBusyLimitMs);
+  if (evk)
+    print_message(" [120]: read analog register timeout:%d ms \t\n", limit);
+  else if (is_family34(mcu_type))
+    print_message(" [112]: read analog register timeout:%d ms \t\n", limit);
+  else
+    print_message(" [113]: read analog register timeout:%d ms \t\n", limit);
 }
 
+// A write's time-out reads "read analog register timeout" too.
 void print_write_timeout(bool evk, int mcu_type) {
-  int number = evk ? 123 : is_family34(mcu_type) ? 115 : 116;
-  print_message(" [%d]: read analog register timeout:%d ms \t\n", number,
-                static_cast<int>(kBusyLimitMs));
+  const int limit = static_cast<int>(kBusyLimitMs);
+  if (evk)
+    print_message(" [123]: read analog register timeout:%d ms \t\n", limit);
+  else if (is_family34(mcu_type))
+    print_message(" [115]: read analog register timeout:%d ms \t\n", limit);
+  else
+    print_message(" [116]: read analog register timeout:%d ms \t\n", limit);
 }
 
 bool read_analog(const target_route &route, bool evk, int mcu_type, uint32_t address,
@@ -101,8 +111,8 @@ bool write_analog(const target_route &route, bool evk, int mcu_type, uint32_t ad
 
 }  // namespace
 
-void access_analog_register(int mode, int mcu_type, uint32_t address, uint32_t size,
-                            uint32_t data, int op) {
+void access_analog_register(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data,
+                            int op) {
   const uint32_t started = clock_ms();  // no address test is made
   const bool evk = mode == kModeEvk;
   dn_handle_t handle = 0;
@@ -119,12 +129,10 @@ void access_analog_register(int mode, int mcu_type, uint32_t address, uint32_t s
     handle = open_target_handle(mode, mcu_type);
   } else if (evk) {
     handle = open_target_handle(mode, mcu_type);
-    if (IsEVKDevice(handle) == 0) {
+    if (!prepare_probe(handle, mcu_type)) {
       print_message(" [117]: no evk device!\t\n");
       return;
     }
-    write_probe_control(handle, mcu_type);
-    sleep_ms(10);
     if (op == kOpRead && size > kReadBufferSize) {
       print_message(" [86]: read memory size exceed!!\t\n");
       return;

@@ -14,7 +14,9 @@ constexpr int kOpWrite = 6;
 inline bool is_family34(int mcu_type) { return mcu_type == 3 || mcu_type == 4; }
 inline uint32_t sram_base(int mcu_type) { return is_family34(mcu_type) ? 0x40000u : 0x8000u; }
 // Written to the probe's 0x9fff before any Vlane traffic.
-inline unsigned char probe_control_byte(int mcu_type) { return is_family34(mcu_type) ? 0x50 : 0x10; }
+inline unsigned char probe_control_byte(int mcu_type) {
+  return is_family34(mcu_type) ? 0x50 : 0x10;
+}
 // Written to the core control register 0x602 to start the core.
 inline unsigned char start_byte(int mcu_type) { return mcu_type == 4 ? 0x80 : 0x88; }
 

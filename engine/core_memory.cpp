@@ -29,20 +29,30 @@ struct core_messages {
 };
 
 const core_messages kSramMessages = {
-    " [86]: read memory size exceed!!\t\n",  " [82]: write memory size exceed!!\t\n",
-    " [83]: write memory err! \t\n",         " [84]: write memory err! \t\n",
-    " [85]: no evk device! \t\n",            " [86]: read memory size exceed!!\t\n",
-    " [89]: write memory size exceed!!\t\n", " [90]: write memory err! \t\n",
-    " [91]: write memory err! \t\n",         " [92]: write memory err! \t\n",
+    " [86]: read memory size exceed!!\t\n",
+    " [82]: write memory size exceed!!\t\n",
+    " [83]: write memory err! \t\n",
+    " [84]: write memory err! \t\n",
+    " [85]: no evk device! \t\n",
+    " [86]: read memory size exceed!!\t\n",
+    " [89]: write memory size exceed!!\t\n",
+    " [90]: write memory err! \t\n",
+    " [91]: write memory err! \t\n",
+    " [92]: write memory err! \t\n",
     " [93]: write memory err! \t\n",
 };
 
 const core_messages kRegisterMessages = {
-    " [96]: read memory size exceed!!\t\n",   " [99]: write memory size exceed!\t\n",
-    " [100]: write memory err! \t\n",         " [101]: write memory err! \t\n",
-    " [102]: no evk device! \t\n",            " [104]: read memory size exceed!!\t\n",
-    " [107]: write memory size exceed!!\t\n", " [108]: write memory err! \t\n",
-    " [109]: write memory err! \t\n",         " [110]: write memory err! \t\n",
+    " [96]: read memory size exceed!!\t\n",
+    " [99]: write memory size exceed!\t\n",
+    " [100]: write memory err! \t\n",
+    " [101]: write memory err! \t\n",
+    " [102]: no evk device! \t\n",
+    " [104]: read memory size exceed!!\t\n",
+    " [107]: write memory size exceed!!\t\n",
+    " [108]: write memory err! \t\n",
+    " [109]: write memory err! \t\n",
+    " [110]: write memory err! \t\n",
     " [111]: write memory err! \t\n",
 };
 
@@ -77,7 +87,8 @@ bool read_chunks(const target_route &route, bool evk, uint32_t address, uint32_t
 
 // write_scratch := the first size bytes of data, least significant first.
 void fill_write_scratch(uint32_t size, uint32_t data) {
-  for (uint32_t i = 0; i < size; ++i) write_scratch[i] = static_cast<unsigned char>(data >> (8 * i));
+  for (uint32_t i = 0; i < size; ++i)
+    write_scratch[i] = static_cast<unsigned char>(data >> (8 * i));
 }
 
 bool access_over_usb(const core_messages &text, int mcu_type, uint32_t address, uint32_t size,
@@ -115,12 +126,10 @@ bool access_over_evk(const core_messages &text, int mcu_type, uint32_t address, 
   const bool family34 = is_family34(mcu_type);
   dn_handle_t handle = open_target_handle(kModeEvk, mcu_type);
   // The probe test comes before the size test: a missing probe is reported first.
-  if (IsEVKDevice(handle) == 0) {
+  if (!prepare_probe(handle, mcu_type)) {
     print_message("%s", text.evk_no_probe);
     return false;
   }
-  write_probe_control(handle, mcu_type);
-  sleep_ms(10);
   target_route route = make_route(handle, kModeEvk, mcu_type);
   if (op == kOpRead) {
     if (size > kReadBufferSize) {
@@ -153,14 +162,15 @@ bool access_over_evk(const core_messages &text, int mcu_type, uint32_t address, 
 }
 
 // Steps 2 to 6, after the address test.
-void access_core(const core_messages &text, int mode, int mcu_type, uint32_t address,
-                 uint32_t size, uint32_t data, int op) {
+void access_core(const core_messages &text, int mode, int mcu_type, uint32_t address, uint32_t size,
+                 uint32_t data, int op) {
   const uint32_t started = clock_ms();
   bool finished = true;
-  if (mode == kModeUsb) finished = access_over_usb(text, mcu_type, address, size, data, op);
-  else if (mode == kModeEvk) finished = access_over_evk(text, mcu_type, address, size, data, op);
-  if (finished)
-    print_message("\n Total Time: %d ms \t\n", static_cast<int>(clock_ms() - started));
+  if (mode == kModeUsb)
+    finished = access_over_usb(text, mcu_type, address, size, data, op);
+  else if (mode == kModeEvk)
+    finished = access_over_evk(text, mcu_type, address, size, data, op);
+  if (finished) print_message("\n Total Time: %d ms \t\n", static_cast<int>(clock_ms() - started));
 }
 
 }  // namespace
@@ -174,8 +184,8 @@ void access_sram(int mode, int mcu_type, uint32_t address, uint32_t size, uint32
   access_core(kSramMessages, mode, mcu_type, address, size, data, op);
 }
 
-void access_digital_register(int mode, int mcu_type, uint32_t address, uint32_t size,
-                             uint32_t data, int op) {
+void access_digital_register(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data,
+                             int op) {
   if (address >= sram_base(mcu_type)) {
     print_message(is_family34(mcu_type) ? " [94]: digital register size exceed!\t\n"
                                         : " [95]: digital register size exceed!\t\n");

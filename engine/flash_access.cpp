@@ -60,8 +60,8 @@ bool read_flash(const target_route &route, int mode, int mcu_type, uint32_t addr
 
 // Programs the bytes of data, least significant first, one page program command each.
 // Nothing is erased: each byte is programmed over what the flash holds.
-bool write_flash(const target_route &route, int mode, int mcu_type, uint32_t address,
-                 uint32_t size, uint32_t data) {
+bool write_flash(const target_route &route, int mode, int mcu_type, uint32_t address, uint32_t size,
+                 uint32_t data) {
   const bool evk = mode == kModeEvk;
   uint32_t page_buffer =
       flash_writer_command(route.handle, kWriterPageBufferQuery, mode, mcu_type, 0, 0);
@@ -78,8 +78,7 @@ bool write_flash(const target_route &route, int mode, int mcu_type, uint32_t add
       print_message(evk ? " [76]: write sram err! \t\n" : " [69]: write sram err! \t\n");
       return false;
     }
-    if (flash_writer_command(route.handle, kWriterPageProgram, mode, mcu_type, address + i,
-                             1) == 0)
+    if (flash_writer_command(route.handle, kWriterPageProgram, mode, mcu_type, address + i, 1) == 0)
       return false;
     print_message("  Flash Sector (4K) Program at address %x \t\n", address + i);
   }
@@ -88,8 +87,7 @@ bool write_flash(const target_route &route, int mode, int mcu_type, uint32_t add
 
 }  // namespace
 
-void access_flash(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data,
-                  int op) {
+void access_flash(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data, int op) {
   const uint32_t started = clock_ms();
   if (mode == kModeUsb || mode == kModeEvk) {
     dn_handle_t handle = open_target_handle(mode, mcu_type);

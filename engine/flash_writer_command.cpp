@@ -16,25 +16,42 @@ struct writer_messages {
   const char *clear;
   const char *write;
   const char *execute;
-  int timeout_number;  // " [N]: wait for ack timeout: %d ms \t\n"
   const char *acknowledge;
 };
 
 // By mode and group: usb 3/4, usb others, evk 3/4, evk others.
 const writer_messages kMessages[4] = {
     {" [158]: clear buff err! \t\n", " [159]: write buff err! \t\n",
-     " [160]: execute cmd err! \t\n", 161, " [162]: wait for ack err! \t\n"},
+     " [160]: execute cmd err! \t\n", " [162]: wait for ack err! \t\n"},
     {" [163]: clear buff err! \t\n", " [164]: write buff err! \t\n",
-     " [165]: execute cmd err! \t\n", 167, " [168]: wait for ack err! \t\n"},
+     " [165]: execute cmd err! \t\n", " [168]: wait for ack err! \t\n"},
     {" [169]: clear buff err! \t\n", " [170]: write buff err! \t\n",
-     " [171]: execute cmd err! \t\n", 172, " [173]: wait for ack err! \t\n"},
+     " [171]: execute cmd err! \t\n", " [173]: wait for ack err! \t\n"},
     {" [174]: Clear buff err! \t\n", " [175]: write buff err! \t\n",
-     " [176]: execute cmd err! \t\n", 177, " [178]: wait for ack err! \t\n"},
+     " [176]: execute cmd err! \t\n", " [178]: wait for ack err! \t\n"},
 };
 
-const writer_messages &messages_for(int mode, int mcu_type) {
-  int row = (mode == kModeEvk ? 2 : 0) + (is_family34(mcu_type) ? 0 : 1);
-  return kMessages[row];
+int message_row(int mode, int mcu_type) {
+  return (mode == kModeEvk ? 2 : 0) + (is_family34(mcu_type) ? 0 : 1);
+}
+
+// The time-out lines carry the limit, so they stay literal formats.
+void print_ack_timeout(int row) {
+  const int limit = static_cast<int>(kAckTimeoutMs);
+  switch (row) {
+    case 0:
+      print_message(" [161]: wait for ack timeout: %d ms \t\n", limit);
+      break;
+    case 1:
+      print_message(" [167]: wait for ack timeout: %d ms \t\n", limit);
+      break;
+    case 2:
+      print_message(" [172]: wait for ack timeout: %d ms \t\n", limit);
+      break;
+    default:
+      print_message(" [177]: wait for ack timeout: %d ms \t\n", limit);
+      break;
+  }
 }
 
 void put_le32(unsigned char *out, uint32_t value) {
@@ -45,7 +62,8 @@ void put_le32(unsigned char *out, uint32_t value) {
 
 uint32_t flash_writer_command(dn_handle_t handle, int command, int mode, int mcu_type,
                               uint32_t address, uint32_t length) {
-  const writer_messages &text = messages_for(mode, mcu_type);
+  const int row = message_row(mode, mcu_type);
+  const writer_messages &text = kMessages[row];
   target_route route = make_route(handle, mode, mcu_type);
   const uint32_t base = sram_base(mcu_type);
   const unsigned char code = static_cast<unsigned char>(command);
@@ -80,8 +98,7 @@ uint32_t flash_writer_command(dn_handle_t handle, int command, int mode, int mcu
     route_read(route, base + 7, &command_byte, 1);
     wait_ms(1);
     if (clock_ms() - started > kAckTimeoutMs) {
-      print_message(" [%d]: wait for ack timeout: %d ms \t\n", text.timeout_number,
-                    static_cast<int>(kAckTimeoutMs));
+      print_ack_timeout(row);
       return 0;
     }
   } while (command_byte & kExecuteFlag);

@@ -114,12 +114,10 @@ int load_over_usb(dn_handle_t handle, int mcu_type, long image_length) {
 
 int load_over_evk(dn_handle_t handle, int mcu_type, long image_length) {
   target_route route = make_route(handle, kModeEvk, mcu_type);
-  if (IsEVKDevice(handle) == 0) {
+  if (!prepare_probe(handle, mcu_type)) {
     print_message(" [130]: no evk device! \t\n");
     return 0;
   }
-  write_probe_control(handle, mcu_type);
-  sleep_ms(10);
   unsigned char read_back = 0;
   if (!check_vlane_link(route, mcu_type, &read_back)) {
     print_message(" [131]: ZK32 EVK: Vlane err! \t\n");

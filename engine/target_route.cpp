@@ -1,5 +1,6 @@
 #include "engine/target_route.h"
 
+#include "cli/platform.h"
 #include "engine/chip_family.h"
 
 dn_handle_t open_target_handle(int mode, int mcu_type) {
@@ -20,8 +21,7 @@ int route_read(const target_route &route, uint32_t address, unsigned char *dest,
   return ReadMem(route.handle, address, dest, count, route.transfer_mode);
 }
 
-int route_write(const target_route &route, uint32_t address, const unsigned char *data,
-                int count) {
+int route_write(const target_route &route, uint32_t address, const unsigned char *data, int count) {
   if (route.long_layout) return WriteMem2(route.handle, address, data, count, route.transfer_mode);
   return WriteMem(route.handle, address, data, count, route.transfer_mode);
 }
@@ -33,4 +33,11 @@ int route_write_byte(const target_route &route, uint32_t address, unsigned char 
 int write_probe_control(dn_handle_t handle, int mcu_type) {
   unsigned char value = probe_control_byte(mcu_type);
   return WriteMem(handle, kProbeControl, &value, 1, 1);
+}
+
+bool prepare_probe(dn_handle_t handle, int mcu_type) {
+  if (IsEVKDevice(handle) == 0) return false;
+  write_probe_control(handle, mcu_type);
+  sleep_ms(10);
+  return true;
 }

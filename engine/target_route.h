@@ -29,4 +29,9 @@ int route_write_byte(const target_route &route, uint32_t address, unsigned char 
 // probe control byte of the MCU type to 0x9fff; returns the count written.
 int write_probe_control(dn_handle_t handle, int mcu_type);
 
+// Evk set-up before any target access over Vlane: false when the handle is no EVK probe (the
+// caller prints its own message); otherwise the probe control byte is written (its result is
+// not looked at) and the probe is given 10 ms.
+bool prepare_probe(dn_handle_t handle, int mcu_type);
+
 #endif

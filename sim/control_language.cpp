@@ -3,9 +3,12 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "sim/analog_window.h"
+#include "sim/core.h"
 #include "sim/device_state.h"
 #include "sim/evk_probe.h"
 #include "sim/nor_flash.h"
+#include "sim/otp_array.h"
 
 namespace zk32sim {
 
@@ -93,6 +96,10 @@ std::string DeviceState::command(const std::string &line, bool *ok) {
     uart_.insert(uart_.end(), bytes.begin(), bytes.end());
     return "ok";
   }
+  if (verb == "pc-get" || verb == "pc-set" || verb == "analog-read" || verb == "analog-write" ||
+      verb == "otp-read") {
+    return chip_command(words, ok);
+  }
   if (verb == "ping") return "ok";
   return fail(ok, "unknown command: " + verb);
 }
@@ -157,6 +164,42 @@ std::string DeviceState::flash_command(const std::vector<std::string> &words, bo
   if (!parse_hex_bytes(words[2], &bytes)) return fail(ok, "bad hex bytes: " + words[2]);
   for (size_t i = 0; i < bytes.size(); ++i) flash.set(address + uint32_t(i), bytes[i]);
   return "ok";
+}
+
+// Program counter, analog registers and OTP cells, seen from outside.
+std::string DeviceState::chip_command(const std::vector<std::string> &words, bool *ok) {
+  const std::string &verb = words[0];
+  uint32_t a = 0, b = 0;
+  bool has_a = words.size() >= 2 && parse_hex(words[1], &a);
+  if (verb == "pc-get" && words.size() == 1) {
+    target_->advance();
+    char text[16];
+    snprintf(text, sizeof text, "%x", target_->core().pc());
+    return text;
+  }
+  if (verb == "pc-set" && words.size() == 2 && has_a) {
+    target_->advance();
+    target_->core().set_pc(a);
+    return "ok";
+  }
+  if ((verb == "analog-read" || verb == "otp-read") && words.size() == 3 && has_a &&
+      parse_hex(words[2], &b) && b <= 0x10000) {
+    std::vector<uint8_t> bytes(b);
+    for (uint32_t i = 0; i < b; ++i) {
+      bytes[i] = verb == "otp-read" ? target_->otp().cell(uint16_t(a + i))
+                                    : target_->analog().analog(uint8_t(a + i));
+    }
+    return hex_bytes(bytes.data(), bytes.size());
+  }
+  std::vector<uint8_t> bytes;
+  if (verb == "analog-write" && words.size() == 3 && has_a && parse_hex_bytes(words[2], &bytes)) {
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      target_->analog().set_analog(uint8_t(a + i), bytes[i]);
+    }
+    return "ok";
+  }
+  return fail(ok, "usage: pc-get | pc-set VALUE | analog-read N LEN | analog-write N HEXBYTES"
+                  " | otp-read ADDR LEN");
 }
 
 std::string DeviceState::set_command(const std::vector<std::string> &words, bool *ok) {

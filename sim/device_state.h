@@ -38,6 +38,7 @@ class DeviceState {
   // Control language pieces (control_language.cpp).
   std::string memory_command(const std::vector<std::string> &words, bool *ok);
   std::string flash_command(const std::vector<std::string> &words, bool *ok);
+  std::string chip_command(const std::vector<std::string> &words, bool *ok);
   std::string set_command(const std::vector<std::string> &words, bool *ok);
   std::string fault_command(const std::vector<std::string> &words, bool *ok);
 

@@ -229,6 +229,7 @@ int control(const Args &args) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  signal(SIGPIPE, SIG_IGN);  // a peer that goes away is an ordinary failed write
   Args args;
   if (!parse_args(argc, argv, &args)) {
     fputs(kUsage, stderr);

@@ -1,7 +1,13 @@
 #include "sim/target_chip.h"
 
+#include "sim/analog_window.h"
 #include "sim/chip_registers.h"
+#include "sim/clock.h"
+#include "sim/core.h"
+#include "sim/flash_writer.h"
 #include "sim/nor_flash.h"
+#include "sim/otp_array.h"
+#include "sim/spi_flash_port.h"
 
 namespace zk32sim {
 
@@ -18,15 +24,32 @@ TargetChip::TargetChip(int mcu_type, uint32_t flash_size, ChipContext context)
       context_(context),
       bus_(kAddressSpace),
       flash_(new NorFlash(flash_size)),
-      registers_(new ChipRegisters(context.settings)) {
+      registers_(new ChipRegisters(context.settings)),
+      core_(new Core(bus_, *flash_, context.settings, mcu_type, sram_base_)),
+      writer_(new FlashWriter(bus_, *flash_, *core_, context.settings, context.faults,
+                              context.trace, mcu_type, sram_base_, sram_size_)),
+      analog_(new AnalogWindow(context.settings)),
+      spi_(new SpiFlashPort(*flash_)),
+      otp_(new OtpArray(bus_, *analog_, *core_)) {
   bus_.attach(kIdentityFirst, kIdentityLast, registers_.get());
+  bus_.attach(kCoreControl, kCoreControl, core_.get());
+  bus_.attach(kResetRegister, kResetRegister, core_.get());
+  bus_.attach(kBreakpoints, kBreakpoints + 15, core_.get());
+  bus_.attach(kProgramCounter, kProgramCounter + 3, core_.get());
+  bus_.attach(kAnalogAddress, kAnalogControl, analog_.get());
+  bus_.attach(kSpiData, kSpiControl, spi_.get());
+  bus_.attach(0x00, 0x00, otp_.get());
+  bus_.attach(kOtpAddressLow, kOtpMode, otp_.get());
 }
 
 TargetChip::~TargetChip() = default;
 
+// Time-based behaviour catches up before and after every transfer, so that a command the
+// flash writer can finish at once is finished before the host's next request.
 void TargetChip::write(uint32_t address, const uint8_t *data, size_t n, bool fixed) {
   advance();
   for (size_t i = 0; i < n; ++i) bus_.write(fixed ? address : uint32_t(address + i), data[i]);
+  advance();
 }
 
 void TargetChip::read(uint32_t address, uint8_t *out, size_t n, bool fixed) {
@@ -42,9 +65,14 @@ uint8_t TargetChip::peek(uint32_t address) {
 void TargetChip::poke(uint32_t address, uint8_t value) {
   advance();
   bus_.write(address, value);
+  advance();
 }
 
-void TargetChip::advance() {}
+void TargetChip::advance() {
+  double now = now_ms();
+  core_->advance(now);
+  writer_->advance(now);
+}
 
 void TargetChip::set_activated(bool on) { registers_->set_activated(on); }
 

@@ -52,6 +52,9 @@ class TargetChip {
   void set_activated(bool on);
 
   NorFlash &flash() { return *flash_; }
+  Core &core() { return *core_; }
+  AnalogWindow &analog() { return *analog_; }
+  OtpArray &otp() { return *otp_; }
   Bus &bus() { return bus_; }
   ChipContext &context() { return context_; }
 
@@ -63,6 +66,11 @@ class TargetChip {
   Bus bus_;
   std::unique_ptr<NorFlash> flash_;
   std::unique_ptr<ChipRegisters> registers_;
+  std::unique_ptr<Core> core_;
+  std::unique_ptr<FlashWriter> writer_;
+  std::unique_ptr<AnalogWindow> analog_;
+  std::unique_ptr<SpiFlashPort> spi_;
+  std::unique_ptr<OtpArray> otp_;
 };
 
 }  // namespace zk32sim

@@ -84,12 +84,15 @@ int main(int argc, char **argv) {
     size_t transfers = full.transfers - base.transfers;
     std::printf("%s: run %.3f s, fixed part %.3f s, read %.3f s: %.0f bytes/s\n", mode,
                 full.seconds, base.seconds, seconds, rate);
-    std::printf("%s: control transfers %zu (one-byte run %zu), for the read %zu, "
-                "implied by the chunk sizes %zu, ratio %.3f\n",
-                mode, full.transfers, base.transfers, transfers, implied_transfers(evk),
-                static_cast<double>(transfers) / static_cast<double>(implied_transfers(evk)));
-    if (!evk) usb_rate = rate;
-    else if (usb_rate > 0) std::printf("evk/usb throughput ratio %.3f\n", rate / usb_rate);
+    std::printf(
+        "%s: control transfers %zu (one-byte run %zu), for the read %zu, "
+        "implied by the chunk sizes %zu, ratio %.3f\n",
+        mode, full.transfers, base.transfers, transfers, implied_transfers(evk),
+        static_cast<double>(transfers) / static_cast<double>(implied_transfers(evk)));
+    if (!evk)
+      usb_rate = rate;
+    else if (usb_rate > 0)
+      std::printf("evk/usb throughput ratio %.3f\n", rate / usb_rate);
   }
   return 0;
 }

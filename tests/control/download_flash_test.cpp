@@ -149,6 +149,23 @@ TEST_F(FlashDownload, NumericModeOtherThanUsbOrEvkDoesNothing) {
   EXPECT_TRUE(sim.trace().empty());
 }
 
+// The main job of the README: the sample firmware into flash, read back into a file.
+TEST_F(FlashDownload, SampleFirmwareReadsBackUnchanged) {
+  std::string firmware = harness::read_file(ORVANE_SOURCE_DIR "/examples/firmware.bin");
+  if (firmware.empty()) GTEST_SKIP() << "examples/firmware.bin is not there";
+  std::string path = install.path("firmware.bin");
+  harness::write_file(path, firmware);
+  auto run = harness::run_orvane(install, {"4710", "wf", "0", "-i", path, "-u"}, &sim);
+  EXPECT_NE(run.out.find(" File Download to 0x000000: " + std::to_string(firmware.size()) +
+                         " bytes \t\n"),
+            std::string::npos)
+      << run.out;
+  std::string back = install.path("back.bin");
+  harness::run_orvane(
+      install, {"4710", "rf", "0", "-s", std::to_string(firmware.size()), "-u", "-o", back}, &sim);
+  EXPECT_TRUE(harness::read_file(back) == firmware);
+}
+
 TEST(FlashDownloadWithoutDevice, UsbModeReportsNoDevice) {
   harness::Install install;
   auto run = harness::run_orvane(install, {"4710", "wf", "0", "-i", install.path("a.bin"), "-u"});

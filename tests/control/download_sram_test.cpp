@@ -72,6 +72,61 @@ TEST_P(SramDownload, WritesTheImageThenStartsTheCore) {
   EXPECT_EQ(std::vector<std::string>(at + 1, writes.end()), c.writes_after_image);
 }
 
+// Each failed write ends the SRAM download with its variant's line; the core is started only
+// after the image (and the type 1 run flag) went through in full.
+struct SramFailureCase {
+  const char *sim_options;
+  const char *chip;
+  bool usb;
+  const char *address;
+  std::string fault;        // a simulator fault, or "stall-at PREFIX": stall that request
+  const char *loader_line;
+  const char *expected_line;
+};
+
+class SramDownloadFailure : public ::testing::TestWithParam<SramFailureCase> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, SramDownloadFailure,
+    ::testing::Values(
+        SramFailureCase{"--mode usb --type 1", "4710", true, "8100", "write-fail 8100",
+                        " ZK32 USB : USB OK \t\n", " [148]: write .bin file err! \t\n"},
+        SramFailureCase{"--mode usb --type 3", "4715", true, "40100", "write-fail 40100",
+                        " ZK32 USB : USB OK \t\n", " [146]: write .bin file err! \t\n"},
+        SramFailureCase{"--mode evk --type 1", "4710", false, "8100", "vlane-write-fail 8100",
+                        " ZK32 EVK : Vlane OK \t\n", " [155]: write file err! \t\n"},
+        // The loader's own 0x8ff0 write is not checked, so the fault shows only here.
+        SramFailureCase{"--mode usb --type 1", "4710", true, "8100", "write-fail 8ff0",
+                        " ZK32 USB : USB OK \t\n", " [149]: mcu run err! \t\n"},
+        SramFailureCase{"--mode evk --type 1", "4710", false, "8100", "vlane-write-fail 8ff0",
+                        " ZK32 EVK : Vlane OK \t\n", " [156]: mcu run err! \t\n"},
+        SramFailureCase{"--mode usb --type 1", "4710", true, "8100", "stall-at w s 602 88",
+                        " ZK32 USB : USB OK \t\n", " [150]: mcu run err! \t\n"},
+        SramFailureCase{"--mode usb --type 3", "4715", true, "40100", "stall-at w l 602 88",
+                        " ZK32 USB : USB OK \t\n", " [147]: mcu run err! \t\n"}));
+
+TEST_P(SramDownloadFailure, ReportsTheVariantsLineAndStops) {
+  const SramFailureCase &c = GetParam();
+  harness::Install install;
+  harness::Simulator sim(std::string(c.sim_options) + " --timing zero");
+  std::string path = save_image(install, "image.bin", make_image(64));
+  std::vector<std::string> args = {c.chip, "wc", c.address, "0", "-i", path};
+  if (c.usb) args.push_back("-u");
+  std::string fault = c.fault;
+  if (fault.compare(0, 9, "stall-at ") == 0) {
+    // A clean run first: the start byte after the image is the second such write (the
+    // loader's start is the first).
+    sim.ctl("trace-clear");
+    harness::run_orvane(install, args, &sim);
+    int number = dltest::request_number(sim, fault.substr(9), 1);
+    ASSERT_GT(number, 0);
+    fault = "stall " + std::to_string(number);
+  }
+  sim.ctl("fault " + fault);
+  auto run = harness::run_orvane(install, args, &sim);
+  EXPECT_EQ(run.out, std::string(c.loader_line) + c.expected_line);
+}
+
 TEST(SramDownloadEdges, EmptyImageStartsTheCoreAndReportsZeroBytes) {
   harness::Install install;
   harness::Simulator sim("--mode usb --type 4 --timing zero");

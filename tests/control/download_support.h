@@ -54,6 +54,31 @@ inline std::vector<std::string> trace_lines(harness::Simulator &sim, const std::
   return picked;
 }
 
+inline std::vector<std::string> words_of(const std::string &line) {
+  std::vector<std::string> words;
+  size_t at = 0;
+  while (at < line.size()) {
+    size_t end = line.find(' ', at);
+    if (end == std::string::npos) end = line.size();
+    if (end > at) words.push_back(line.substr(at, end - at));
+    at = end + 1;
+  }
+  return words;
+}
+
+// Target address of the first write of 256 bytes: direct ("w s|l ADDR HEX") in usb mode,
+// over Vlane ("vw ADDR HEX") in evk mode.  The download writes its pages to the flash
+// writer's page buffer, so this is where that buffer lies.
+inline std::string first_page_write(harness::Simulator &sim, bool usb) {
+  for (const auto &line : sim.trace()) {
+    auto words = words_of(line);
+    size_t at = usb ? 2 : 1;
+    if (words.size() <= at + 1 || words[0] != (usb ? "w" : "vw")) continue;
+    if (words[at + 1].size() == 512) return words[at];
+  }
+  return "";
+}
+
 // 1-based position, among the requests the attached device received, of the first request
 // whose trace line begins with prefix after skip earlier matches; 0 when absent.  A fault
 // "stall N" set before the same run then fails exactly that request.

@@ -42,6 +42,17 @@ TEST_F(FlashErase, ErasesEachSectorOfTheRunInTurn) {
   EXPECT_EQ(markers(), (std::vector<unsigned char>{0x00, 0xff, 0xff, 0xff, 0x00}));
 }
 
+TEST_F(FlashErase, FailureOnTheSecondSectorStopsTheRun) {
+  sim.ctl("fault erase-fail 2000");
+  auto run = harness::run_orvane(install, {"4710", "wf", "1000", "-e", "3", "-u"}, &sim);
+  EXPECT_EQ(run.out, " ZK32 USB : USB OK \t\n"
+                     " Flash Sector (4K) Erase at address: 1000 \t\n"
+                     " [168]: wait for ack err! \t\n"
+                     " Flash Sector (4K) Erase Error: 2000 \t\n");
+  // Sectors before the failure stay erased, those after it are not touched.
+  EXPECT_EQ(markers(), (std::vector<unsigned char>{0x00, 0xff, 0x00, 0x00, 0x00}));
+}
+
 TEST_F(FlashErase, ZeroSectorsLoadsTheWriterAndErasesNothing) {
   // Numeric erase: command 2, object flash, address, mode usb, row 1 (4710), count 0.
   auto run = harness::run_orvane(install, {"2", "1", "1000", "1", "1", "0"}, &sim);

@@ -23,6 +23,7 @@ class ListingFile : public ::testing::Test {
   listing_reader *open(const std::string &content) {
     const std::string path = dir_ + "/firmware.lst";
     harness::write_file(path, content);
+    if (file_) std::fclose(file_);
     file_ = std::fopen(path.c_str(), "rb");
     listing_reader_open(reader_.get(), file_);
     return reader_.get();
@@ -31,9 +32,11 @@ class ListingFile : public ::testing::Test {
   std::vector<std::string> all_lines(const std::string &content) {
     listing_reader *reader = open(content);
     std::vector<std::string> lines;
-    char line[kListingLineSize];
+    char scratch[kListingLineSize];
+    line_view line;
     int64_t offset = 0;
-    while (listing_read_line(reader, line, &offset)) lines.push_back(line);
+    while (listing_next_view(reader, scratch, &line, &offset))
+      lines.emplace_back(line.text, line.length);
     return lines;
   }
 
@@ -138,6 +141,48 @@ TEST_F(ListingFile, HeadersMustBeWholeTokensWithTheirLineEnd) {
   const symbol_table *to_end = scan(std::string(kVectors) + "00000010 <a>:\n" +
                                     "Disassembly of section .rodata: \n00000020 <b>:\n");
   EXPECT_EQ(addresses(to_end), (std::vector<uint32_t>{0x10, 0x20}));
+}
+
+TEST_F(ListingFile, QuickPassOverInstructionLinesAgreesWithTheExactWay) {
+  // Lines of every length around the 64-character look, with two, three and more tokens,
+  // terminators, CR LF ends and a first token beginning with 'D'; lines cross the buffer's
+  // refills.  The table must be the one a line-by-line tokenising gives.
+  std::string content;
+  const char *shapes[][2] = {{"", ":\tnop"},   {"", " <s>:"},        {"  ", ":\t13 \taddi"},
+                             {"D", " two"},    {"D", " x y"},        {"", "\t\t"},
+                             {"", ":\t13"},    {"", " a\r"},         {"", ": 1 2"},
+                             {"  ", ":\t1 2 3"}, {"\t\t", ":\t13 \tsw"}, {" ", ": 0 a b c d e"}};
+  for (unsigned i = 0; content.size() < 170000; ++i) {
+    // Collecting starts shortly before the first refill of the reader's buffer.
+    if (i == 8000) content += "Disassembly of section .vectors:\r\n";
+    char address[16];
+    std::snprintf(address, sizeof address, "%x", i);
+    content += std::string(shapes[i % 12][0]) + address + shapes[i % 12][1];
+    if (i % 12 == 6) content += std::string("\0 x y", 5);  // tokens after a terminator
+    content.append(i % 7, i % 2 ? ' ' : 'x');
+    if (i % 997 == 0) content += std::string(1500, i % 2 ? 'y' : ' ') + " z";  // in pieces
+    content += i % 3 ? "\n" : "\r\n";
+  }
+  const symbol_table *table = scan(content);
+
+  std::vector<std::pair<uint32_t, uint32_t>> expected;  // line number, address
+  listing_reader *reader = open(content);
+  char line[kListingLineSize];
+  int64_t offset = 0;
+  bool collecting = false;
+  for (uint32_t number = 1; listing_read_line(reader, line, &offset); ++number) {
+    line_tokens tokens;
+    split_tokens(line, &tokens);
+    collecting = collecting || std::string(line).rfind("Disassembly", 0) == 0;
+    if (collecting && tokens.count == 2)
+      expected.emplace_back(number, parse_hex_address(tokens.first));
+  }
+  std::vector<std::pair<uint32_t, uint32_t>> got;
+  for (int i = 0; i < table->count; ++i)
+    got.emplace_back(table->entries[i].line_number, table->entries[i].address);
+  ASSERT_GT(expected.size(), 500u);
+  ASSERT_LE(expected.size(), size_t(kMaxSymbols));
+  EXPECT_EQ(got, expected);
 }
 
 TEST(EnclosingSymbol, StrictlyBetweenASymbolAndTheNext) {

@@ -49,8 +49,8 @@ TEST_F(AnalogRegister, EachWrittenByteIsAFullCycleClosedWithZero) {
       window.push_back("r s ba");  // one or more busy polls
   }
   EXPECT_EQ(window, (std::vector<std::string>{"w s b8 ff", "w s b9 3c", "w s ba 60", "r s ba",
-                                               "w s ba 00", "w s b8 00", "w s b9 5a",
-                                               "w s ba 60", "r s ba", "w s ba 00"}));
+                                              "w s ba 00", "w s b8 00", "w s b9 5a", "w s ba 60",
+                                              "r s ba", "w s ba 00"}));
 }
 
 TEST_F(AnalogRegister, WriteTimeLimitCoversTheWholeCommand) {

@@ -35,8 +35,7 @@ TEST_F(CoreMemory, SmallFamilySplitsRegistersAndSramAt0x8000) {
   start("--mode usb --type 2");
   // Numeric read: object 2 is SRAM, object 3 digital registers; row 2 is MCU type 2.
   EXPECT_EQ(run({"5", "2", "7fff", "1", "2", "1"}).out, " [78]: sram memory address exceed!\t\n");
-  EXPECT_EQ(run({"5", "3", "8000", "1", "2", "1"}).out,
-            " [95]: digital register size exceed!\t\n");
+  EXPECT_EQ(run({"5", "3", "8000", "1", "2", "1"}).out, " [95]: digital register size exceed!\t\n");
   Bytes sram = seed(0x8000, 1);
   EXPECT_EQ(run({"5", "2", "8000", "1", "2", "1"}).out, dump(0x8000, sram) + kTotal);
   EXPECT_EQ(run({"5", "3", "7fff", "1", "2", "1"}).out.substr(0, 10), "\n 007fff: ");
@@ -52,8 +51,7 @@ TEST_F(CoreMemory, TypesFiveAndUpKeepRegistersBelow0x8000) {
 
 TEST_F(CoreMemory, LargeFamilySplitsRegistersAndSramAt0x40000) {
   start("--mode usb --type 3");
-  EXPECT_EQ(run({"5", "2", "3ffff", "1", "3", "1"}).out,
-            " [77]: sram memory address exceed! \t\n");
+  EXPECT_EQ(run({"5", "2", "3ffff", "1", "3", "1"}).out, " [77]: sram memory address exceed! \t\n");
   EXPECT_EQ(run({"5", "3", "40000", "1", "3", "1"}).out,
             " [94]: digital register size exceed!\t\n");
   Bytes sram = seed(0x40000, 2);
@@ -191,10 +189,8 @@ TEST_F(CoreMemory, EvkSizeLimits) {
   start("--mode evk --type 1");
   EXPECT_EQ(run({"t1", "rc", "8000", "-s", "2M"}).out, " [86]: read memory size exceed!!\t\n");
   EXPECT_EQ(run({"t1", "rc", "0", "-s", "2M"}).out, " [104]: read memory size exceed!!\t\n");
-  EXPECT_EQ(run({"t1", "wc", "8000", "1", "-s", "5"}).out,
-            " [89]: write memory size exceed!!\t\n");
-  EXPECT_EQ(run({"t1", "wc", "100", "1", "-s", "5"}).out,
-            " [107]: write memory size exceed!!\t\n");
+  EXPECT_EQ(run({"t1", "wc", "8000", "1", "-s", "5"}).out, " [89]: write memory size exceed!!\t\n");
+  EXPECT_EQ(run({"t1", "wc", "100", "1", "-s", "5"}).out, " [107]: write memory size exceed!!\t\n");
 }
 
 TEST_F(CoreMemory, EvkShortReadIsReportedForBothRegions) {
@@ -233,14 +229,14 @@ TEST_P(EvkWriteFailures, ReportTheirOwnLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     ByRegionAndFamily, EvkWriteFailures,
-    ::testing::Values(
-        EvkWriteFailure{1, "8000", " [92]: write memory err! \t\n", " [93]: write memory err! \t\n"},
-        EvkWriteFailure{1, "100", " [110]: write memory err! \t\n",
-                        " [111]: write memory err! \t\n"},
-        EvkWriteFailure{3, "40000", " [90]: write memory err! \t\n",
-                        " [91]: write memory err! \t\n"},
-        EvkWriteFailure{3, "100", " [108]: write memory err! \t\n",
-                        " [109]: write memory err! \t\n"}));
+    ::testing::Values(EvkWriteFailure{1, "8000", " [92]: write memory err! \t\n",
+                                      " [93]: write memory err! \t\n"},
+                      EvkWriteFailure{1, "100", " [110]: write memory err! \t\n",
+                                      " [111]: write memory err! \t\n"},
+                      EvkWriteFailure{3, "40000", " [90]: write memory err! \t\n",
+                                      " [91]: write memory err! \t\n"},
+                      EvkWriteFailure{3, "100", " [108]: write memory err! \t\n",
+                                      " [109]: write memory err! \t\n"}));
 
 }  // namespace
 }  // namespace engine_test

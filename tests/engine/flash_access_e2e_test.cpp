@@ -94,8 +94,9 @@ TEST_F(FlashAccess, TwoByteWriteProgramsLeastSignificantByteFirst) {
   start("--mode usb --type 1");
   ctl("trace-clear");
   EXPECT_EQ(run({"t1", "wf", "100", "1234", "-s", "2", "-u"}).out,
-            kUsbOk + std::string("  Flash Sector (4K) Program at address 100 \t\n"
-                                 "  Flash Sector (4K) Program at address 101 \t\n") +
+            kUsbOk +
+                std::string("  Flash Sector (4K) Program at address 100 \t\n"
+                            "  Flash Sector (4K) Program at address 101 \t\n") +
                 kTotal);
   EXPECT_EQ(writer_commands(), (std::vector<std::string>{"@ 0 0", "A 100 1", "A 101 1"}));
   EXPECT_EQ(ctl("flash-read 100 2"), "3412");

@@ -60,12 +60,12 @@ TEST_F(FlashWriter, UsbLoadPreparesRegistersThenWritesAndStartsTheImage) {
     if (line.size() == line.find(' ', 4) + 3) one_byte_writes.push_back(line);  // "w s A XX"
   }
   // Reset, the preparatory writes, 0x8ff0 for type 1, the start byte.
-  std::vector<std::string> expected = {"w s 602 05", "w s 622 00", "w s 643 00", "w s 60c 40",
+  std::vector<std::string> expected = {"w s 602 05", "w s 622 00", "w s 643 00",  "w s 60c 40",
                                        "w s 60d 40", "w s 104 ff", "w s 8ff0 01", "w s 602 88"};
   ASSERT_GE(one_byte_writes.size(), expected.size());
-  EXPECT_EQ(std::vector<std::string>(one_byte_writes.begin(),
-                                     one_byte_writes.begin() + expected.size()),
-            expected);
+  EXPECT_EQ(
+      std::vector<std::string>(one_byte_writes.begin(), one_byte_writes.begin() + expected.size()),
+      expected);
 }
 
 TEST_F(FlashWriter, StartByteAndLayoutByType) {
@@ -75,16 +75,18 @@ TEST_F(FlashWriter, StartByteAndLayoutByType) {
     const char *start_line;
     bool marker;
   };
-  const Case cases[] = {{"usb", 3, "w l 602 88", false}, {"usb", 4, "w l 602 80", false},
-                        {"evk", 1, "vw 602 88", true},   {"evk", 4, "vw 602 80", false}};
+  const Case cases[] = {{"usb", 3, "w l 602 88", false},
+                        {"usb", 4, "w l 602 80", false},
+                        {"evk", 1, "vw 602 88", true},
+                        {"evk", 4, "vw 602 80", false}};
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string(c.mode) + " type " + std::to_string(c.type));
     bool usb = std::string(c.mode) == "usb";
     start(std::string("--mode ") + c.mode + " --type " + std::to_string(c.type));
     ctl("trace-clear");
     std::string chip = "t" + std::to_string(c.type);
-    EXPECT_EQ(read_one(chip, usb).out.substr(0, 10), usb ? std::string(kUsbOk).substr(0, 10)
-                                                         : std::string(kEvkOk).substr(0, 10));
+    EXPECT_EQ(read_one(chip, usb).out.substr(0, 10),
+              usb ? std::string(kUsbOk).substr(0, 10) : std::string(kEvkOk).substr(0, 10));
     EXPECT_EQ(count(c.start_line), 1u);
     EXPECT_EQ(count(usb ? "w s 8ff0 01" : "vw 8ff0 01"), c.marker ? 1u : 0u);
     if (!usb) {
@@ -149,9 +151,9 @@ TEST_F(FlashWriter, StartFailures) {
 struct ExchangeCase {
   const char *mode;
   int type;
-  const char *clear_line;     // the transfer that clears the result word
-  const char *block_line;     // the command block (code 'O', address 0, length 1)
-  const char *execute_line;   // the execute flag
+  const char *clear_line;    // the transfer that clears the result word
+  const char *block_line;    // the command block (code 'O', address 0, length 1)
+  const char *execute_line;  // the execute flag
   const char *clear_error, *write_error, *execute_error, *ack_error, *timeout_error;
 };
 
@@ -184,10 +186,9 @@ TEST_P(WriterExchange, FailuresReportTheirOwnLine) {
 INSTANTIATE_TEST_SUITE_P(
     ByModeAndFamily, WriterExchange,
     ::testing::Values(
-        ExchangeCase{"usb", 3, "w l 40004 000000", "w l 40007 4f0000000001000000",
-                     "w l 40007 cf", " [158]: clear buff err! \t\n",
-                     " [159]: write buff err! \t\n", " [160]: execute cmd err! \t\n",
-                     " [162]: wait for ack err! \t\n",
+        ExchangeCase{"usb", 3, "w l 40004 000000", "w l 40007 4f0000000001000000", "w l 40007 cf",
+                     " [158]: clear buff err! \t\n", " [159]: write buff err! \t\n",
+                     " [160]: execute cmd err! \t\n", " [162]: wait for ack err! \t\n",
                      " [161]: wait for ack timeout: 2000 ms \t\n"},
         ExchangeCase{"usb", 1, "w s 8004 000000", "w s 8007 4f0000000001000000", "w s 8007 cf",
                      " [163]: clear buff err! \t\n", " [164]: write buff err! \t\n",

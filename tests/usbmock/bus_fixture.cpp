@@ -1,5 +1,7 @@
 #include "bus_fixture.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "port.h"
@@ -26,6 +28,7 @@ class BusEnvironment : public ::testing::Environment {
   void TearDown() override {
     delete bus_instance;
     bus_instance = nullptr;
+    rmdir(empty_sim_dir().c_str());
   }
 };
 
@@ -38,6 +41,7 @@ MockUsb &shared_bus() {
   if (bus_instance == nullptr) {
     // The simulator port must find nothing: every device of these tests comes over USB.
     setenv("ZK32_SIM_DIR", empty_sim_dir().c_str(), 1);
+    unsetenv("ZK32_SIM_TCP");
     bus_instance = new MockUsb;
     DeviceLook other;
     other.vendor = 0x1209;
@@ -61,12 +65,18 @@ void EmulatedBus::SetUp() {
   bus().set_faults(kZk32, Faults());
   bus().clear_transfers(kZk32);
   bus().clear_transfers(kOtherVendor);
+  unknown_before_ = bus().unknown_requests(kZk32).size();
 }
 
 void EmulatedBus::TearDown() {
   for (dn_handle_t h : handles_) dn_handle_close(h);
   handles_.clear();
   if (bus_instance != nullptr) {
+    // An ioctl the emulation does not answer would make this bus differ from a real one.
+    std::vector<unsigned long> unknown = bus().unknown_requests(kZk32);
+    for (size_t i = unknown_before_; i < unknown.size(); ++i) {
+      ADD_FAILURE() << "usbfs request 0x" << std::hex << unknown[i] << " is not emulated";
+    }
     bus().set_faults(kZk32, Faults());
     bus().restore_node(kZk32);
   }

@@ -43,6 +43,7 @@ class EmulatedBus : public ::testing::Test {
 
  private:
   ModelBackend *model_ = nullptr;
+  size_t unknown_before_ = 0;
   std::vector<dn_handle_t> handles_;
 };
 

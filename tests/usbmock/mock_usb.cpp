@@ -143,12 +143,6 @@ void MockUsb::set_faults(int n, const Faults &faults) {
   s.faults = faults;
 }
 
-Faults MockUsb::faults(int n) const {
-  Slot &s = impl_->slot(n);
-  std::lock_guard<std::mutex> guard(s.lock);
-  return s.faults;
-}
-
 bool MockUsb::claimed(int n) const {
   Slot &s = impl_->slot(n);
   std::lock_guard<std::mutex> guard(s.lock);
@@ -204,10 +198,6 @@ std::string MockUsb::root_dir() const {
 
 std::string MockUsb::devnode(int n) const {
   return format("/dev/bus/usb/001/%03d", impl_->slot(n).look.devnum);
-}
-
-std::string MockUsb::syspath(int n) const {
-  return std::string("/sys") + kHubPath + format("/1-%d", impl_->slot(n).look.devnum);
 }
 
 // Capabilities are per thread: only the calling thread loses the override.

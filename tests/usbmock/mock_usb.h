@@ -50,8 +50,8 @@ struct Transfer {
 struct Faults {
   int stall_controls = 0;    // complete with -EPIPE
   int hang_controls = 0;     // never complete: the host must time out and discard
-  int claim_errno = 0;       // CLAIMINTERFACE / DISCONNECT_CLAIM fail with this errno
   bool unplugged = false;    // every usbfs request fails with ENODEV
+  bool nak_empty_bulk = false;  // a bulk IN with nothing to send waits (NAKs) until cancelled
 };
 
 class MockUsb {
@@ -73,7 +73,6 @@ class MockUsb {
   std::vector<unsigned long> unknown_requests(int n) const;
   // Arms faults on device n (replaces the previous set).
   void set_faults(int n, const Faults &faults);
-  Faults faults(int n) const;
   // Interface 0 claimed by a client / the kernel's printer driver bound to it.  Like the
   // kernel, the device lets one open file hold the claim; another one gets EBUSY.
   bool claimed(int n) const;
@@ -94,8 +93,6 @@ class MockUsb {
 
   std::string root_dir() const;
   std::string devnode(int n) const;  // /dev/bus/usb/001/00N
-  // The sysfs path of device n inside the testbed (/sys/devices/...).
-  std::string syspath(int n) const;
 
   struct Slot;
 

@@ -27,15 +27,31 @@ struct MockUsb::Slot {
   std::vector<Transfer> transfers;
   std::vector<unsigned long> unknown;
   // URBs submitted and finished, waiting to be reaped (in order), and URBs the device
-  // never answers (they finish only when the host discards them).
-  std::deque<UMockdevIoctlData *> done;
-  std::vector<UMockdevIoctlData *> flying;
+  // never answers (they finish only when the host discards them).  Each is reaped only by
+  // the open file that submitted it.
+  struct Urb {
+    UMockdevIoctlClient *client;  // both held by a reference
+    UMockdevIoctlData *data;
+  };
+  std::deque<Urb> done;
+  std::vector<Urb> flying;
 };
 
 // The descriptors of a device with one printer-class interface (bulk OUT 0x02, bulk IN 0x81).
 std::vector<uint8_t> build_descriptors(const DeviceLook &look);
 // A string descriptor (index 0: the language list) in USB form, or empty when none.
 std::vector<uint8_t> string_descriptor(uint8_t index);
+
+// The URBs of usbfs (usbfs_urbs.cpp): each completes the client's ioctl.
+void submit_urb(MockUsb::Slot &slot, UMockdevIoctlClient *client);
+void reap_urb(MockUsb::Slot &slot, UMockdevIoctlClient *client);
+void discard_urb(MockUsb::Slot &slot, UMockdevIoctlClient *client);
+// Resolves the structure the ioctl argument points to; the caller unrefs.
+UMockdevIoctlData *resolve_arg(UMockdevIoctlClient *client, size_t size);
+// The kernel's check of a control request to an interface (wIndex): 0, or the errno.
+int interface_access(MockUsb::Slot &slot, UMockdevIoctlClient *client, uint16_t index);
+// Lets go of the interface claim (caller holds slot.lock).
+void release_claim(MockUsb::Slot &slot);
 
 // Connects the usbfs request handler of slot to handler's "handle-ioctl" signal.
 void connect_usbfs_handler(UMockdevIoctlBase *handler, MockUsb::Slot *slot);

@@ -1,0 +1,146 @@
+// Download failures: which ones the flash download reports and goes on from, which end it,
+// and the line each variant prints.
+#include <gtest/gtest.h>
+
+#include "download_support.h"
+
+using dltest::flash_bytes;
+using dltest::make_image;
+using dltest::mask_times;
+using dltest::request_number;
+using dltest::save_image;
+
+namespace {
+
+const char kUsbOk[] = " ZK32 USB : USB OK \t\n";
+// What the flash writer's mailbox exchange prints when the writer reports a failed command
+// (usb mode, MCU type 1).
+const char kWriterRefused[] = " [168]: wait for ack err! \t\n";
+
+class FlashDownloadFailure : public ::testing::Test {
+ protected:
+  FlashDownloadFailure() : sim("--mode usb --type 1 --timing zero") {}
+
+  harness::RunResult download(size_t size) {
+    image = make_image(size);
+    std::string path = save_image(install, "image.bin", image);
+    sim.ctl("trace-clear");
+    return harness::run_orvane(install, {"4710", "wf", "0", "-i", path, "-u"}, &sim);
+  }
+
+  harness::Install install;
+  harness::Simulator sim;
+  std::vector<unsigned char> image;
+};
+
+TEST_F(FlashDownloadFailure, FullSectorEraseErrorSkipsThatSectorAndGoesOn) {
+  sim.ctl("fault erase-fail 0");
+  auto run = download(8192);
+  EXPECT_EQ(mask_times(run.out), std::string(kUsbOk) + kWriterRefused +
+                                     " Flash Sector (4K) Erase Error at address 0 \t\n"
+                                     " Flash Sector (4K) Erase at address 1000 \t\n"
+                                     " Flash Page Program at address 1000 \t\n"
+                                     " Flash Page Program at address 1400 \t\n"
+                                     " Flash Page Program at address 1800 \t\n"
+                                     " Flash Page Program at address 1c00 \t\n"
+                                     " File Download to 0x000000: 8192 bytes \t\n"
+                                     " Total Time: # ms \t\n");
+  EXPECT_EQ(flash_bytes(sim, 0x1000, 4096),
+            std::vector<unsigned char>(image.begin() + 4096, image.end()));
+}
+
+TEST_F(FlashDownloadFailure, FullSectorProgramErrorSkipsThatPageAndGoesOn) {
+  sim.ctl("fault program-fail 400");
+  auto run = download(4097);
+  EXPECT_EQ(mask_times(run.out), std::string(kUsbOk) +
+                                     " Flash Sector (4K) Erase at address 0 \t\n"
+                                     " Flash Page Program at address 0 \t\n" +
+                                     kWriterRefused +
+                                     " Flash Page Program Error at address 400 \t\n"
+                                     " Flash Page Program at address 800 \t\n"
+                                     " Flash Page Program at address c00 \t\n"
+                                     " Flash Sector (4K) Erase at address 1000 \t\n"
+                                     " Flash Page Program at address 1000 \t\n"
+                                     " File Download to 0x000000: 4097 bytes \t\n"
+                                     " Total Time: # ms \t\n");
+  EXPECT_EQ(flash_bytes(sim, 0x500, 0x100),
+            std::vector<unsigned char>(image.begin() + 0x500, image.begin() + 0x600));
+}
+
+TEST_F(FlashDownloadFailure, LastSectorEraseErrorEndsTheDownload) {
+  sim.ctl("fault erase-fail 1000");
+  auto run = download(8192);
+  std::string out = mask_times(run.out);
+  EXPECT_EQ(out.substr(out.find(" Flash Page Program at address c00")),
+            std::string(" Flash Page Program at address c00 \t\n") + kWriterRefused +
+                " Flash Sector (4K) Erase Error at address 1000 \t\n");
+}
+
+TEST_F(FlashDownloadFailure, LastSectorProgramErrorEndsTheDownload) {
+  sim.ctl("fault program-fail 1400");
+  auto run = download(8192);
+  std::string out = mask_times(run.out);
+  EXPECT_EQ(out.substr(out.find(" Flash Sector (4K) Erase at address 1000")),
+            std::string(" Flash Sector (4K) Erase at address 1000 \t\n"
+                        " Flash Page Program at address 1000 \t\n") +
+                kWriterRefused + " Flash Page Program Error at address 1400 \t\n");
+  // The pages after the failed one were never programmed.
+  EXPECT_EQ(flash_bytes(sim, 0x1500, 1), std::vector<unsigned char>{0xff});
+}
+
+TEST_F(FlashDownloadFailure, FailedPageBufferQueryStopsBeforeAnyPageIsWritten) {
+  download(100);
+  // The second clear of the mailbox belongs to the page-buffer query after the first erase.
+  int query_clear = request_number(sim, "w s 8004 000000", 1);
+  ASSERT_GT(query_clear, 0);
+  sim.ctl("fault stall " + std::to_string(query_clear));
+  auto run = download(100);
+  EXPECT_EQ(run.out, std::string(kUsbOk) + " Flash Sector (4K) Erase at address 0 \t\n" +
+                         " [163]: clear buff err! \t\n [144]: flash page buffer err! \t\n");
+  EXPECT_EQ(flash_bytes(sim, 0, 1), std::vector<unsigned char>{0xff});
+}
+
+// A page write that the device refuses ends the download in every sector, with the line of
+// the variant and of the sector kind.
+struct PageWriteCase {
+  const char *sim_options;
+  const char *chip;
+  bool usb;
+  size_t image_size;  // 8192: the failure hits a full sector; 4096: the last sector
+  const char *expected_tail;
+};
+
+class PageWriteFailure : public ::testing::TestWithParam<PageWriteCase> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    VariantsAndSectors, PageWriteFailure,
+    ::testing::Values(
+        PageWriteCase{"--mode usb --type 1", "4710", true, 8192, " [140]: write file err! \t\n"},
+        PageWriteCase{"--mode usb --type 1", "4710", true, 4096, " [142]: write file err! \t\n"},
+        PageWriteCase{"--mode usb --type 3", "4715", true, 8192, " [139]: write file err! \t\n"},
+        PageWriteCase{"--mode usb --type 3", "4715", true, 4096, " [141]: write file err!  \t\n"},
+        PageWriteCase{"--mode evk --type 1", "4710", false, 8192, " [151]: write file err! \t\n"},
+        PageWriteCase{"--mode evk --type 3", "4715", false, 4096,
+                      " [152]: write file err! \t\n"}));
+
+TEST_P(PageWriteFailure, EndsTheDownloadWithTheVariantsLine) {
+  const PageWriteCase &c = GetParam();
+  harness::Install install;
+  harness::Simulator sim(std::string(c.sim_options) + " --timing zero");
+  std::string path = save_image(install, "image.bin", make_image(c.image_size));
+  std::vector<std::string> args = {c.chip, "wf", "0", "-i", path};
+  if (c.usb) args.push_back("-u");
+  // A first download shows where the writer keeps its page buffer: the target of the first
+  // 256-byte write.
+  sim.ctl("trace-clear");
+  harness::run_orvane(install, args, &sim);
+  std::string page_buffer = dltest::first_page_write(sim, c.usb);
+  ASSERT_FALSE(page_buffer.empty());
+  sim.ctl(std::string(c.usb ? "fault write-fail " : "fault vlane-write-fail ") + page_buffer);
+  auto run = harness::run_orvane(install, args, &sim);
+  std::string out = mask_times(run.out);
+  EXPECT_EQ(out.substr(out.find(" Flash Sector (4K) Erase at address 0")),
+            std::string(" Flash Sector (4K) Erase at address 0 \t\n") + c.expected_tail);
+}
+
+}  // namespace
