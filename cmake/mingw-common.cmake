@@ -4,17 +4,11 @@ set(CMAKE_SYSTEM_NAME Windows)
 # Debian ships each cross compiler in a win32-threads and a posix-threads flavour; only the
 # posix one has std::mutex in GCC 12 (its libwinpthread goes into the binaries, below).
 # Fall back to the plain name elsewhere.
-foreach(lang_tool C:gcc CXX:g++)
-  string(REPLACE ":" ";" pair ${lang_tool})
-  list(GET pair 0 lang)
-  list(GET pair 1 tool)
-  find_program(ORVANE_MINGW_${lang} NAMES ${ORVANE_MINGW_TRIPLET}-${tool}-posix
-               ${ORVANE_MINGW_TRIPLET}-${tool} REQUIRED)
-  set(CMAKE_${lang}_COMPILER ${ORVANE_MINGW_${lang}})
-endforeach()
+find_program(CMAKE_C_COMPILER NAMES ${ORVANE_MINGW_TRIPLET}-gcc-posix
+             ${ORVANE_MINGW_TRIPLET}-gcc REQUIRED)
+find_program(CMAKE_CXX_COMPILER NAMES ${ORVANE_MINGW_TRIPLET}-g++-posix
+             ${ORVANE_MINGW_TRIPLET}-g++ REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${ORVANE_MINGW_TRIPLET}-windres)
-find_program(ORVANE_DLLTOOL NAMES ${ORVANE_MINGW_TRIPLET}-dlltool REQUIRED)
-find_program(ORVANE_OBJDUMP NAMES ${ORVANE_MINGW_TRIPLET}-objdump)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${ORVANE_MINGW_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -11,8 +11,9 @@
 # each export are 4 per parameter of its prototype in dnusb/dnusb.h (every argument is 32-bit
 # there).  The list itself cannot be handed to ld: there _ReadUSBMemCheck@24 would name the
 # symbol __ReadUSBMemCheck@24, and GetPrintDeviceHandle a symbol that does not exist (the
-# compiled one is GetPrintDeviceHandle@4), hence the "exported = internal" form.  On x86-64 there is no decoration: every export goes out under the name of its C
-# function (the base name, as on Linux), with the same ordinal.
+# compiled one is GetPrintDeviceHandle@4), hence the "exported = internal" form.
+# On x86-64 there is no decoration: every export goes out under the name of its C function
+# (the base name, as in dnusb.h and on Linux), with the same ordinal.
 #
 # The toolchain files load this file through CMAKE_PROJECT_INCLUDE; a top-level
 # include(cmake/windows_binding.cmake) does the same for other Windows builds.  Either way the
@@ -94,15 +95,10 @@ function(orvane_windows_binding)
   # dnusb.dll (no "lib" prefix), exporting exactly the list.
   set_target_properties(dnusb PROPERTIES PREFIX "" LINK_DEPENDS ${out_dir}/dnusb_exports.def)
   target_link_options(dnusb PRIVATE ${out_dir}/dnusb_exports.def)
-  # The listed form of dnusb.def cannot go to the linker as it is (see above): only the
-  # generated file may.
-  get_target_property(dll_sources dnusb SOURCES)
-  list(FILTER dll_sources EXCLUDE REGEX "\\.def$")
-  set_target_properties(dnusb PROPERTIES SOURCES "${dll_sources}")
 
   # The ordinal-only import library, and Orvane linking it in place of the DLL's own.
-  if(NOT ORVANE_DLLTOOL)
-    find_program(ORVANE_DLLTOOL NAMES ${CMAKE_C_COMPILER_TARGET}-dlltool dlltool REQUIRED)
+  if(NOT CMAKE_DLLTOOL)
+    message(FATAL_ERROR "no dlltool found beside the compiler (CMAKE_DLLTOOL)")
   endif()
   if(i686)
     set(machine i386)
@@ -111,11 +107,13 @@ function(orvane_windows_binding)
   endif()
   set(ordinal_lib ${out_dir}/libdnusb_ordinals.a)
   add_custom_command(OUTPUT ${ordinal_lib}
-    COMMAND ${ORVANE_DLLTOOL} -m ${machine} -d ${out_dir}/dnusb_ordinals.def -l ${ordinal_lib}
+    COMMAND ${CMAKE_DLLTOOL} -m ${machine} -d ${out_dir}/dnusb_ordinals.def -l ${ordinal_lib}
     DEPENDS ${out_dir}/dnusb_ordinals.def
     COMMENT "Import library of dnusb.dll by ordinal")
   add_custom_target(dnusb_ordinal_imports DEPENDS ${ordinal_lib})
 
+  # cli/ links Orvane with dnusb, whose own import library imports by name; here that entry
+  # becomes the header target plus the ordinal-only library, and the DLL is still built first.
   if(TARGET Orvane)
     get_target_property(orvane_libs Orvane LINK_LIBRARIES)
     list(TRANSFORM orvane_libs REPLACE "^dnusb$" "dnusb_headers")

@@ -21,8 +21,9 @@ bool AnalogWindow::busy(double now) {
 
 void AnalogWindow::finish() {
   pending_ = false;
-  if (control_ == kStartRead) data_ = analog_[address_];
-  if (control_ == kStartWrite) analog_[address_] = data_;
+  // The access completes as started, even if the control register was rewritten meanwhile.
+  if (started_ == kStartRead) data_ = analog_[address_];
+  if (started_ == kStartWrite) analog_[address_] = data_;
 }
 
 uint8_t AnalogWindow::peek(uint32_t address) {
@@ -45,6 +46,7 @@ void AnalogWindow::write(uint32_t address, uint8_t value) {
     if (value != kStartRead && value != kStartWrite) return;
     int ms = settings_.analog_busy_ms;
     pending_ = true;
+    started_ = value;
     forever_ = ms == kNever;
     done_ms_ = now_ms() + (ms > 0 ? ms : 0);
     if (!forever_ && ms <= 0) finish();

@@ -37,6 +37,7 @@ class AnalogWindow : public Peripheral {
   uint8_t analog_[256] = {};
   uint8_t address_ = 0, data_ = 0, control_ = 0;
   bool pending_ = false;  // an access started and not yet carried out
+  uint8_t started_ = 0;   // which access: kStartRead or kStartWrite
   double done_ms_ = 0;
   bool forever_ = false;
 };

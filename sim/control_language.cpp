@@ -14,7 +14,8 @@ namespace zk32sim {
 
 namespace {
 
-constexpr uint32_t kMaxTransfer = 16u << 20;
+// Replies are hex text and must fit one reply frame (16 MB).
+constexpr uint32_t kMaxTransfer = 4u << 20;
 
 std::vector<std::string> split_words(const std::string &line) {
   std::istringstream in(line);

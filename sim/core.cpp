@@ -82,8 +82,9 @@ void Core::write_control(uint8_t value) {
   uint8_t before = control_;
   control_ = value;
   if (value == kResetRequest) {
-    held_ = true;
+    held_ = true;  // held in reset: the core stops and its program counter returns to 0
     reset_reads_ = 0;
+    regs_ = CoreRegisters();
     return;
   }
   if (value & 0x02) return;  // halted

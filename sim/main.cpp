@@ -121,7 +121,10 @@ int serve(const Args &args, int ready_fd) {
     fprintf(stderr, "zk32-sim: listening on %s\n", socket_path(args.server).c_str());
   }
   server.run();
-  return 0;
+  // Connection threads may still be blocked on their sockets: leave without running
+  // destructors under them.  The socket and pid file are gone; the pcap file is flushed.
+  fflush(nullptr);
+  _exit(0);
 }
 
 int start_daemon(const Args &args) {
@@ -156,7 +159,18 @@ int start_daemon(const Args &args) {
   return 1;
 }
 
-bool process_gone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+// Gone, or a zombie waiting for its reaper: a daemon's parent is init, which may be slow.
+bool process_gone(pid_t pid) {
+  if (kill(pid, 0) != 0 && errno == ESRCH) return true;
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+  FILE *f = fopen(path, "r");
+  if (!f) return true;
+  char state = 0;
+  bool parsed = fscanf(f, "%*d (%*[^)]) %c", &state) == 1;
+  fclose(f);
+  return parsed && (state == 'Z' || state == 'X');
+}
 
 // Stops the simulator whose pid file is `file`; waits for it to remove its socket.
 void stop_one(const std::string &file) {

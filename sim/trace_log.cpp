@@ -7,8 +7,10 @@
 namespace zk32sim {
 
 namespace {
-// Older lines are dropped beyond this, so a long-running simulator cannot grow without end.
+// Older lines are dropped beyond these, so a long-running simulator cannot grow without end.
 constexpr size_t kMaxLines = 1000000;
+// A whole trace must fit one reply frame (16 MB), line feeds included.
+constexpr size_t kMaxBytes = 12u << 20;
 
 struct PcapRecordHeader {  // usbmon's binary header, link type 220
   uint64_t id;
@@ -58,9 +60,13 @@ TraceLog::~TraceLog() {
   if (pcap_) fclose(pcap_);
 }
 
-void TraceLog::keep(std::deque<std::string> &lines, std::string line) {
-  if (lines.size() >= kMaxLines) lines.pop_front();
-  lines.push_back(std::move(line));
+void TraceLog::keep(Lines &kept, std::string line) {
+  kept.bytes += line.size();
+  kept.lines.push_back(std::move(line));
+  while (kept.lines.size() > kMaxLines || kept.bytes > kMaxBytes) {
+    kept.bytes -= kept.lines.front().size();
+    kept.lines.pop_front();
+  }
 }
 
 void TraceLog::event(const std::string &line) { keep(events_, line); }
@@ -84,9 +90,10 @@ void TraceLog::transfer(const SetupPacket &setup, const uint8_t *out_data, size_
   if (pcap_) pcap_record(setup, out_data, out_len, in_data, result);
 }
 
-static std::string join(const std::deque<std::string> &lines) {
+std::string TraceLog::join(const Lines &kept) {
   std::string all;
-  for (const std::string &l : lines) {
+  all.reserve(kept.bytes + kept.lines.size());
+  for (const std::string &l : kept.lines) {
     all += l;
     all += '\n';
   }
@@ -97,8 +104,8 @@ std::string TraceLog::events() const { return join(events_); }
 std::string TraceLog::raw() const { return join(raw_); }
 
 void TraceLog::clear() {
-  events_.clear();
-  raw_.clear();
+  events_ = Lines();
+  raw_ = Lines();
 }
 
 bool TraceLog::start_pcap(const std::string &path) {

@@ -30,9 +30,14 @@ class TraceLog {
  private:
   void pcap_record(const SetupPacket &setup, const uint8_t *out_data, size_t out_len,
                    const uint8_t *in_data, int result);
-  static void keep(std::deque<std::string> &lines, std::string line);
-  std::deque<std::string> events_;
-  std::deque<std::string> raw_;
+  struct Lines {
+    std::deque<std::string> lines;
+    size_t bytes = 0;
+  };
+  static void keep(Lines &kept, std::string line);
+  static std::string join(const Lines &kept);
+  Lines events_;
+  Lines raw_;
   FILE *pcap_ = nullptr;
   uint64_t pcap_id_ = 0;
 };

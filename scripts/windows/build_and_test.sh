@@ -7,7 +7,7 @@
 #
 # Installs what it needs with apt-get when run as root (MinGW-w64, Wine with 32-bit support,
 # CMake, Ninja).  Build trees: build/mingw-i686, build/mingw-x86_64, and build/windows-host
-# for the native simulator; the Wine prefix is build/wineprefix.
+# for the native simulator; the Wine prefix is build/wineprefix; logs go to build/windows-logs.
 #   ORVANE_NATIVE_BIN=DIR   use an existing native build's bin directory (zk32-sim, Orvane)
 #   ORVANE_WINDOWS_ARCHS="i686 x86_64"   the targets to build and test
 # Ends with "N passed, N failed" and a non-zero exit status when anything failed.
@@ -15,6 +15,8 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 archs=${ORVANE_WINDOWS_ARCHS:-"i686 x86_64"}
+logs="$root/build/windows-logs"
+mkdir -p "$logs"
 export WINEPREFIX="$root/build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -49,7 +51,7 @@ give_up() {
 
 # --- Packages -------------------------------------------------------------------------------
 install_packages() {
-  local wanted=(cmake ninja-build g++ perl mingw-w64 wine wine64 wine32:i386)
+  local wanted=(cmake ninja-build g++ mingw-w64 wine wine64 wine32:i386)
   local missing=() p
   for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
@@ -67,8 +69,7 @@ install_packages() {
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   # Another installation may hold the dpkg lock: wait for it rather than fail.
   apt-get -o DPkg::Lock::Timeout=900 update -qq &&
-    apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends \
-      "${missing[@]}" >/dev/null
+    apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null
 }
 
 stage "packages"
@@ -81,8 +82,8 @@ for arch in $archs; do
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$arch.cmake" \
     -DORVANE_BUILD_SIM=OFF -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF \
-    -DORVANE_WERROR=ON >"build/mingw-$arch.configure.log" 2>&1 ||
-    { cat "build/mingw-$arch.configure.log"; give_up "configure $arch"; }
+    -DORVANE_WERROR=ON >"$logs/configure-$arch.log" 2>&1 ||
+    { cat "$logs/configure-$arch.log"; give_up "configure $arch"; }
   cmake --build "$dir" -j 2 || give_up "cross build $arch"
 done
 
@@ -92,8 +93,8 @@ if [ -z "$native_bin" ]; then
   stage "native simulator build"
   native_bin="$root/build/windows-host/bin"
   cmake -S . -B build/windows-host -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF >build/windows-host.configure.log 2>&1 ||
-    { cat build/windows-host.configure.log; give_up "configure the native build"; }
+    -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF >"$logs/configure-host.log" 2>&1 ||
+    { cat "$logs/configure-host.log"; give_up "configure the native build"; }
   cmake --build build/windows-host -j 2 --target zk32-sim Orvane orvane_runtime_files ||
     give_up "native build"
 fi
@@ -101,7 +102,7 @@ fi
 # --- Export and import tables ---------------------------------------------------------------
 for arch in $archs; do
   stage "tables $arch"
-  log="build/mingw-$arch.binding.log"
+  log="$logs/tables-$arch.log"
   cmake -DOBJDUMP="$arch-w64-mingw32-objdump" -DBIN="build/mingw-$arch/bin" -DARCH="$arch" \
     -DDEF=dnusb/dnusb.def -P tests/windows/check_binding.cmake >"$log" 2>&1
   cat "$log"
@@ -112,20 +113,20 @@ done
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   stage "Wine prefix"
-  wineboot -i >build/wineprefix.log 2>&1
+  wineboot -i >"$logs/wineprefix.log" 2>&1
   wineserver -w
   [ -f "$WINEPREFIX/system.reg" ] || give_up "the Wine prefix could not be made"
 fi
 
 for arch in $archs; do
   stage "Wine console $arch"
-  log="build/mingw-$arch.console.log"
+  log="$logs/wine-console-$arch.log"
   tests/windows/wine_console.sh "build/mingw-$arch/bin" >"$log" 2>&1
   cat "$log"
   tally "$log" "Wine console $arch"
 
   stage "Wine with the simulator $arch"
-  log="build/mingw-$arch.simulator.log"
+  log="$logs/wine-simulator-$arch.log"
   tests/windows/wine_simulator.sh "build/mingw-$arch/bin" "$native_bin" >"$log" 2>&1
   cat "$log"
   tally "$log" "Wine with the simulator $arch"

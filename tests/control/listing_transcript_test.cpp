@@ -36,6 +36,7 @@ const char kListing[] =
 class PcLookup : public ::testing::Test {
  protected:
   void SetUp() override {
+    sim_.ctl("mem-write target 602 02");  // halted, so the program counter stays where it is set
     listing_ = install_.path("firmware.lst");
     harness::write_file(listing_, kListing);
   }

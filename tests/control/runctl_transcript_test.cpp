@@ -31,6 +31,7 @@ class RunControl : public ::testing::Test {
 
 TEST_F(RunControl, UsbStopHaltsThenReadsTheProgramCounter) {
   harness::Simulator sim("--mode usb --type 1");
+  sim.ctl("mem-write target 602 02");  // halted, so the program counter stays where it is set
   sim.ctl("pc-set 1234");
   const unsigned control = target_byte(sim, "602");
   const harness::RunResult result = run({"c1", "stop", "-u"}, &sim);
@@ -44,6 +45,7 @@ TEST_F(RunControl, UsbStopHaltsThenReadsTheProgramCounter) {
 
 TEST_F(RunControl, EvkStepSetsUpTheProbeThenStepsOverVlane) {
   harness::Simulator sim("--mode evk --type 3");
+  sim.ctl("mem-write target 602 02");
   sim.ctl("pc-set 200");
   const unsigned control = target_byte(sim, "602");
   const std::string out_text = out({"c3", "step"}, &sim);
@@ -101,6 +103,7 @@ TEST_F(RunControl, EvkModeOnADirectChipSaysNoEvkDeviceAndWritesNothing) {
 
 TEST_F(RunControl, NumericCommandsPassUsbOrEvkAndResetPassesItsModeUnchanged) {
   harness::Simulator sim("--mode usb --type 1");
+  sim.ctl("mem-write target 602 02");  // halted, so the program counter stays where it is set
   sim.ctl("pc-set 1234");
   EXPECT_EQ(out({"9", "5", "0", "1", "1"}, &sim), " Stop MCU, PC is : 0x001234 \t\n");
   // Any mode but 1 reaches run, stop, step and bkp as evk, which a direct chip refuses.

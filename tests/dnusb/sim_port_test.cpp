@@ -1,7 +1,9 @@
 // The shared library against the device simulator: discovery through the rendezvous
 // directory, both routes, and a device that misbehaves.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include "dnusb.h"
 #include "harness.h"
@@ -11,6 +13,18 @@ namespace {
 std::vector<unsigned char> pattern(size_t n, unsigned seed) {
   std::vector<unsigned char> out(n);
   for (size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>((i * 131 + seed) >> 1);
+  return out;
+}
+
+// Runs dnusb-list; returns its output, *code its exit code.
+std::string run_lister(int *code) {
+  std::string out;
+  FILE *pipe = popen(DNUSB_LIST_PROGRAM " 2>&1", "r");
+  char buf[512];
+  size_t n;
+  while (pipe != nullptr && (n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  int status = pipe != nullptr ? pclose(pipe) : -1;
+  *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return out;
 }
 
@@ -28,6 +42,9 @@ TEST_F(SimulatorPort, NoSimulatorMeansNoDevice) {
   unsetenv("ZK32_SIM_TCP");
   EXPECT_EQ(GetPrintDeviceHandle(0xffff), 0u);
   EXPECT_EQ(GetPrintDeviceHandle2(0xffff), 0u);
+  int code = 0;
+  EXPECT_EQ(run_lister(&code), "no device found\n");
+  EXPECT_EQ(code, 1);
   harness::remove_tree(empty);
 }
 
@@ -58,6 +75,11 @@ TEST_F(SimulatorPort, EvkProbeCarriesTargetMemory) {
   dn_handle_t h = GetPrintDeviceHandle(0xffff);
   ASSERT_NE(h, 0u);
   EXPECT_EQ(IsEVKDevice(h), 4);
+  int code = 0;
+  std::string listed = run_lister(&code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(listed.rfind("sim:" + sim.dir() + "/zk32-0.sock\\vid_3a7e&pid_5a32\n    identity 0x", 0), 0u) << listed;
+  EXPECT_NE(listed.find(", EVK probe\n"), std::string::npos) << listed;
   auto data = pattern(2500, 9);
   EXPECT_EQ(WriteMem(h, 0x8000, data.data(), 2500, 4), 2500);
   EXPECT_EQ(sim.ctl("mem-read target 89c0 4"),

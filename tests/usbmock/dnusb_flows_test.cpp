@@ -221,6 +221,21 @@ TEST_F(EvkRoute, WriteStagesTheDataThenPostsTheCommandBlock) {
   EXPECT_EQ(back, data);
 }
 
+// The suffix-2 exports speak the long layout to the probe as well.
+TEST_F(EvkRoute, LongLayoutMailboxTraffic) {
+  use_model("evk", 3);  // a type-3 target behind the probe, on the handle already open
+  const uint8_t byte = 0x5a;
+  ASSERT_EQ(WriteMem2(h_, 0x40004, &byte, 1, 4), 1);
+  std::vector<Transfer> writes = controls(0x41);
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[0].request, 0x80);
+  EXPECT_EQ(writes[0].value, 0x00a0);
+  EXPECT_EQ(hex_of(writes[0].data), "8000a05a5a5a5a5a5a");
+  EXPECT_EQ(writes[1].value, 0xf89f);
+  EXPECT_EQ(hex_of(writes[1].data), "80f89f04040404040400040001000041");
+  EXPECT_EQ(ctl("mem-read target 40004 1"), "5a");
+}
+
 TEST_F(EvkRoute, CommandReturnsItsCountAndTheStatusWord) {
   uint32_t status = 0xdeadbeef;
   EXPECT_EQ(EVKCommand(h_, 0, 1, 0x0700, nullptr, &status), 1);

@@ -43,16 +43,19 @@ make_install() {
   printf '%s' "$dir"
 }
 
-# Runs Orvane.exe of an install under Wine: stdout into $run_out, exit code into $run_rc.
+# Runs Orvane.exe of an install under Wine: stdout into $run_out, exit code into $run_rc,
+# the run's duration in milliseconds into $run_ms.
 #   run_orvane INSTALL_DIR ARG...
 run_orvane() {
-  local dir=$1
+  local dir=$1 started
   shift
   run_out="$scratch/out.$((passed + failed))"
+  started=$(date +%s%N)
   set +e
   timeout "$WINE_TIMEOUT" wine "$dir/Orvane.exe" "$@" >"$run_out" 2>"$run_out.err"
   run_rc=$?
   set -e
+  run_ms=$((($(date +%s%N) - started) / 1000000))
 }
 
 # The console of a Windows program ends lines with CR LF: the expected text (LF) is turned

@@ -81,6 +81,16 @@ expect_hex() {
   fi
 }
 
+# Expects the last Windows run to have lasted at least MIN milliseconds.
+#   expect_waited NAME MIN
+expect_waited() {
+  if [ "$run_ms" -ge "$2" ]; then
+    pass "$1"
+  else
+    fail "$1" "the run took $run_ms ms"
+  fi
+}
+
 image="$scratch/image.bin"
 head -c 5000 /dev/urandom >"$image"
 image_hex=$(od -An -v -tx1 "$image" | tr -d ' \n')
@@ -114,6 +124,18 @@ else
   fail "stop reads the PC the simulator holds" "$(cat "$run_out")"
 fi
 
+# A large read without -o goes to user\Read.bin beside the program (GetModuleFileNameA).
+sram_hex=$(head -c 2048 /dev/urandom | od -An -v -tx1 | tr -d ' \n')
+ctl mem-write target 8000 "$sram_hex" >/dev/null
+mkdir -p "$install/user"
+ZK32_SIM_TCP=$sim_port run_orvane "$install" 4710 rc 8000 -s 2k -u
+saved=$(od -An -v -tx1 "$install/user/Read.bin" 2>/dev/null | tr -d ' \n')
+if grep -q $'^ All 2048 bytes have been saved! \t\r$' "$run_out" && [ "$saved" = "$sram_hex" ]; then
+  pass "a large read is saved to user\\Read.bin beside the program"
+else
+  fail "a large read is saved to user\\Read.bin beside the program" "$(head -c 300 "$run_out")"
+fi
+
 # --- A chip of the long-address family on USB (type 3: GetPrintDeviceHandle2, ReadMem2) -----
 start_sim usb3 --mode usb --type 3
 ctl mem-write target 40010 0123456789abcdeffedcba9876543210 >/dev/null
@@ -129,5 +151,18 @@ sram="$scratch/sram.bin"
 printf '\x11\x22\x33\x44\x55\x66\x77\x88\x99' >"$sram"
 both_ways "download into SRAM through the EVK probe" 4710 wc 8200 0 -i "$sram|$(win_path "$sram")"
 expect_hex "SRAM holds the downloaded bytes" "$(ctl mem-read target 8200 9)" 112233445566778899
+
+# --- Time-outs: the program's clock (timeGetTime) and the library's (GetTickCount) ----------
+# A wait that ends at once, or never, shows here: the transcripts must agree and the run must
+# take the waiting time.
+start_sim stuck --mode usb --type 1
+ctl fault writer-stuck >/dev/null
+both_ways "a flash writer that never acknowledges times out" 4710 wf 0 -e 1 -u
+expect_waited "the acknowledgement is awaited for 2000 ms" 2000
+
+start_sim silent --mode evk --type 1
+ctl fault probe-silent >/dev/null
+both_ways "an EVK probe that never completes times out" 4710 rc 8000 -s 4
+expect_waited "the completion word is awaited for 1000 ms" 1000
 
 finish

@@ -1,0 +1,119 @@
+// The core as the run-control operations drive it: reset request, start, halt, step,
+// breakpoints and the program counter.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/sim/host.h"
+
+using simtest::Host;
+using simtest::Layout;
+
+namespace {
+
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+class CoreControl : public ::testing::Test {
+ protected:
+  // Boots the sample firmware from flash, as after a download and "rst".
+  void boot_sample_firmware() {
+    ASSERT_EQ("ok", host.ctl(std::string("flash-load ") + ZK32_EXAMPLES_DIR "/firmware.bin"));
+    host.write_byte(0x6f, 0x20);
+    pause_ms(3);
+  }
+  void stop() { host.write_byte(0x602, host.read_byte(0x602) | 0x02); }
+  void step() {
+    stop();
+    host.write_byte(0x613, host.read_byte(0x613) | 0x80);
+  }
+  void run() {
+    host.write_byte(0x613, host.read_byte(0x613) | 0x80);
+    host.write_byte(0x602, host.read_byte(0x602) & 0xfd);
+  }
+  uint32_t pc() { return host.read_word(0x6bc); }
+
+  Host host{Host::options("usb", 1)};
+};
+
+TEST_F(CoreControl, ResetRequestReadsBackReadyFromTheConfiguredRead) {
+  host.ctl("set reset-ready-after 3");
+  host.write_byte(0x602, 0x05);
+  EXPECT_NE(5, host.read_byte(0x602) & 5);
+  EXPECT_NE(5, host.read_byte(0x602) & 5);
+  EXPECT_EQ(5, host.read_byte(0x602) & 5);
+  // A new request starts the count again.
+  host.write_byte(0x602, 0x05);
+  EXPECT_NE(5, host.read_byte(0x602) & 5);
+}
+
+TEST_F(CoreControl, StoppedFirmwareShowsPcInsideTheMainLoop) {
+  boot_sample_firmware();
+  stop();
+  uint32_t at = pc();
+  EXPECT_GT(at, 0x120u);
+  EXPECT_LE(at, 0x13cu);
+  EXPECT_EQ(2, host.read_byte(0x602) & 2);
+  // A halted core stays put.
+  pause_ms(2);
+  EXPECT_EQ(at, pc());
+}
+
+TEST_F(CoreControl, StepExecutesExactlyOneInstruction) {
+  boot_sample_firmware();
+  stop();
+  host.ctl("pc-set 128");
+  step();
+  EXPECT_EQ(0x12cu, pc());
+  step();
+  EXPECT_EQ(0x130u, pc());
+  host.ctl("pc-set 13c");  // j 0x124
+  step();
+  EXPECT_EQ(0x124u, pc());
+  EXPECT_EQ("124", host.ctl("pc-get"));
+}
+
+TEST_F(CoreControl, EnabledBreakpointHaltsTheRunningCore) {
+  boot_sample_firmware();
+  host.write(0x610, {0x30, 0x01, 0x00, 0x01});  // entry 0: 0x130, enabled
+  pause_ms(3);
+  EXPECT_EQ(0x130u, pc());
+  EXPECT_EQ(2, host.read_byte(0x602) & 2);
+  // Run leaves the breakpoint behind and meets it again on the next pass of the loop.
+  run();
+  pause_ms(3);
+  EXPECT_EQ(0x130u, pc());
+  // Disabled again, the core runs freely.
+  host.write(0x610, {0x30, 0x01, 0x00, 0x00});
+  run();
+  EXPECT_EQ(0, host.read_byte(0x602) & 2);
+}
+
+TEST_F(CoreControl, ResumeKeepsTheProgramCounterAfterAnSramStart) {
+  // A non-writer image at the SRAM base runs as user firmware from the base.
+  host.write(0x8000, {0x13, 0, 0, 0, 0x00, 0x80, 0x00, 0xe0});  // nop; j 0x8000
+  host.write_byte(0x602, 0x05);
+  host.write_byte(0x602, 0x88);
+  pause_ms(2);
+  stop();
+  uint32_t at = pc();
+  EXPECT_TRUE(at == 0x8000u || at == 0x8004u);
+  run();  // clearing the halt bit of 0x8a writes 0x88 again: a resume, not a restart
+  pause_ms(1);
+  stop();
+  at = pc();
+  EXPECT_TRUE(at == 0x8000u || at == 0x8004u);
+}
+
+TEST_F(CoreControl, Type4StartsOnlyWithItsOwnStartByte) {
+  Host type4(Host::options("usb", 4));
+  ASSERT_EQ("ok", type4.ctl(std::string("flash-load ") + ZK32_EXAMPLES_DIR "/firmware.bin"));
+  type4.write(0x40000, {0x00, 0x00, 0x04, 0xe0}, Layout::kLong);  // j 0x40000
+  type4.write_byte(0x602, 0x05, Layout::kLong);
+  type4.write_byte(0x602, 0x88, Layout::kLong);
+  EXPECT_EQ("0", type4.ctl("pc-get"));  // still held by the reset request
+  type4.write_byte(0x602, 0x80, Layout::kLong);
+  EXPECT_EQ("40000", type4.ctl("pc-get"));
+}
+
+}  // namespace
