@@ -54,7 +54,7 @@ void show_pc_in_listing(int mode, int mcu_type, const char *listing) {
   listing_reader_open(&reader, file);
   scan_listing_symbols(&reader, &symbols);
   if (symbols.overflowed)
-    print_message(" [70]: more than %d symbols in .lst, the rest ignored! \t\n", kMaxSymbols);
+    print_message(" [210]: more than %d symbols in .lst, the rest ignored! \t\n", kMaxSymbols);
 
   const uint32_t pc = read_pc(mode, mcu_type);
   for (int j = find_enclosing_symbol(&symbols, 0, pc); j >= 0;

@@ -22,6 +22,8 @@
 
 #include <libusb.h>
 
+#include <algorithm>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,7 +44,14 @@ struct usb_open_device {
   uint8_t interface_number;
   uint8_t alternate_setting;
   uint8_t in_endpoint;  // 0: none
+  std::string path;
+  int users;
 };
+
+// usbfs lets one open file hold an interface; the Windows printer driver lets any number of
+// handles share the device.  Every open of one path shares one claimed libusb handle.
+std::vector<usb_open_device *> open_devices;
+std::mutex open_lock;
 
 libusb_context *context = nullptr;
 bool context_tried = false;
@@ -165,6 +174,13 @@ void *usb_open(const char *path, char *why, size_t why_size) {
     set_reason(why, why_size, "no USB subsystem");
     return nullptr;
   }
+  std::lock_guard<std::mutex> guard(open_lock);
+  for (usb_open_device *dev : open_devices) {
+    if (dev->path == path) {
+      ++dev->users;
+      return dev;
+    }
+  }
   libusb_device **list = nullptr;
   ssize_t count = libusb_get_device_list(ctx, &list);
   usb_open_device *opened = nullptr;
@@ -189,7 +205,8 @@ void *usb_open(const char *path, char *why, size_t why_size) {
         libusb_close(handle);
         return;
       }
-      opened = new usb_open_device{handle, iface, alt, in_endpoint};
+      opened = new usb_open_device{handle, iface, alt, in_endpoint, path, 1};
+      open_devices.push_back(opened);
     });
   }
   if (list != nullptr) libusb_free_device_list(list, 1);
@@ -199,6 +216,10 @@ void *usb_open(const char *path, char *why, size_t why_size) {
 void usb_close(void *device) {
   usb_open_device *dev = static_cast<usb_open_device *>(device);
   if (dev == nullptr) return;
+  std::lock_guard<std::mutex> guard(open_lock);
+  if (--dev->users > 0) return;
+  auto it = std::find(open_devices.begin(), open_devices.end(), dev);
+  if (it != open_devices.end()) open_devices.erase(it);
   libusb_release_interface(dev->handle, dev->interface_number);
   libusb_close(dev->handle);
   delete dev;

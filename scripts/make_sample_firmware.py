@@ -81,6 +81,9 @@ def rodata():
         for _ in range(8):
             c = (0xEDB88320 ^ (c >> 1)) if c & 1 else (c >> 1)
         data += struct.pack("<I", c)
+    # An 8x8 glyph table for 256 characters, generated rather than drawn.
+    for ch in range(256):
+        data += bytes(((ch * 37 + row * 11) ^ (ch >> 1)) & 0xFF for row in range(8))
     return data
 
 

@@ -82,8 +82,10 @@ void Core::write_control(uint8_t value) {
   uint8_t before = control_;
   control_ = value;
   if (value == kResetRequest) {
-    held_ = true;  // held in reset: the core stops and its program counter returns to 0
-    reset_reads_ = 0;
+    // Held in reset: the core stops and its program counter returns to 0.  Repeating the
+    // request while it is pending does not restart the count of reads until ready.
+    if (!held_) reset_reads_ = 0;
+    held_ = true;
     regs_ = CoreRegisters();
     return;
   }

@@ -1,6 +1,7 @@
 // The core and its debug registers:
 //   0x602  core control: 5 = reset request (reads back with bits 0 and 2 set from the
-//          `reset-ready-after`th read on), the start byte (0x88; 0x80 on MCU type 4) starts
+//          `reset-ready-after`th read since the request on, however often the request is
+//          repeated meanwhile), the start byte (0x88; 0x80 on MCU type 4) starts
 //          the core at the SRAM base, bit 1 halts, clearing bit 1 resumes;
 //   0x6f   reset register: 0x20 resets the MCU, which then runs the firmware in flash;
 //   0x610..0x61f  four breakpoints (address bytes 0..2, enable bit 0 of byte 3);

@@ -52,6 +52,7 @@ int DeviceState::serve(const SetupPacket &setup, const uint8_t *out_data, size_t
   if (faults_.stall_in > 0 && --faults_.stall_in == 0) return -1;
   VendorRequest r;
   if (!decode_vendor_request(setup, out_data, out_len, &r)) return -1;
+  if (!r.is_write && r.count > 0 && in_data == nullptr) return -1;
   if (request_fails(r)) return -1;
   if (r.is_write) {
     trace_request(r, r.data, r.count);

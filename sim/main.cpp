@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -92,28 +93,32 @@ bool parse_args(int argc, char **argv, Args *args) {
 }
 
 void make_directory(const std::string &dir) {
-  std::string partial;
   for (size_t i = 0; i <= dir.size(); ++i) {
     if (i == dir.size() || (dir[i] == '/' && i > 0)) mkdir(dir.substr(0, i).c_str(), 0700);
   }
 }
 
-// Foreground: listen, tell `ready_fd` (if any) that we accept connections, serve until stopped.
+// Tells the starter (or the terminal) why the simulator could not start.
+int refuse(const std::string &error, int ready_fd) {
+  if (ready_fd >= 0) {
+    write_all(ready_fd, error.data(), error.size());
+  } else {
+    fprintf(stderr, "zk32-sim: %s\n", error.c_str());
+  }
+  return 1;
+}
+
+// Listens, tells `ready_fd` (if any) that we accept connections, serves until stopped.
 int serve(const Args &args, int ready_fd) {
   std::unique_ptr<Device> device = Device::create(args.options);
-  std::string error;
-  if (!device) error = "bad device options (mode usb|evk, type 1..4, flash size in 4 KB units)";
+  if (!device) {
+    return refuse("bad device options (mode usb|evk, type 1..4, flash size in 4 KB units)",
+                  ready_fd);
+  }
   make_directory(args.server.dir);
   Server server(*device, args.server);
-  if (device && !server.open(&error)) device.reset();
-  if (!device) {
-    if (ready_fd >= 0) {
-      write_all(ready_fd, error.data(), error.size());
-    } else {
-      fprintf(stderr, "zk32-sim: %s\n", error.c_str());
-    }
-    return 1;
-  }
+  std::string error;
+  if (!server.open(&error)) return refuse(error, ready_fd);
   if (ready_fd >= 0) {
     write_all(ready_fd, "+", 1);
     close(ready_fd);
@@ -127,6 +132,20 @@ int serve(const Args &args, int ready_fd) {
   _exit(0);
 }
 
+// The daemon outlives its starter: it must not hold the starter's pipes or files open (a
+// caller reading our output to its end would wait for ever).
+void close_inherited_descriptors(int keep) {
+  DIR *d = opendir("/proc/self/fd");
+  if (!d) return;
+  std::vector<int> fds;
+  while (dirent *e = readdir(d)) {
+    int fd = atoi(e->d_name);
+    if (e->d_name[0] >= '0' && e->d_name[0] <= '9' && fd > 2 && fd != keep) fds.push_back(fd);
+  }
+  closedir(d);
+  for (int fd : fds) close(fd);  // includes the directory's own, already closed: harmless
+}
+
 int start_daemon(const Args &args) {
   int ready[2];
   if (pipe(ready) != 0) return 1;
@@ -137,6 +156,7 @@ int start_daemon(const Args &args) {
     close(ready[0]);
     setsid();
     if (fork() != 0) _exit(0);
+    close_inherited_descriptors(ready[1]);
     int null_fd = open("/dev/null", O_RDWR);
     if (null_fd >= 0) {
       dup2(null_fd, 0);
@@ -154,6 +174,7 @@ int start_daemon(const Args &args) {
     if (r > 0) reply.append(buf, size_t(r));
   }
   close(ready[0]);
+  waitpid(child, nullptr, 0);  // the intermediate child, gone once the daemon is forked
   if (reply == "+") return 0;
   fprintf(stderr, "zk32-sim: %s\n", reply.empty() ? "the simulator did not start" : reply.c_str());
   return 1;

@@ -1,5 +1,7 @@
 // Download failures: which ones the flash download reports and goes on from, which end it,
 // and the line each variant prints.
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "download_support.h"
@@ -93,7 +95,7 @@ TEST_F(FlashDownloadFailure, FailedPageBufferQueryStopsBeforeAnyPageIsWritten) {
   // The second clear of the mailbox belongs to the page-buffer query after the first erase.
   int query_clear = request_number(sim, "w s 8004 000000", 1);
   ASSERT_GT(query_clear, 0);
-  sim.ctl("fault stall " + std::to_string(query_clear));
+  sim.ctl("fault stall " + dltest::hex_of(static_cast<uint32_t>(query_clear)));
   auto run = download(100);
   EXPECT_EQ(run.out, std::string(kUsbOk) + " Flash Sector (4K) Erase at address 0 \t\n" +
                          " [163]: clear buff err! \t\n [144]: flash page buffer err! \t\n");
@@ -109,6 +111,10 @@ struct PageWriteCase {
   size_t image_size;  // 8192: the failure hits a full sector; 4096: the last sector
   const char *expected_tail;
 };
+
+void PrintTo(const PageWriteCase &c, std::ostream *os) {
+  *os << c.sim_options << ", " << c.image_size << " bytes";
+}
 
 class PageWriteFailure : public ::testing::TestWithParam<PageWriteCase> {};
 

@@ -1,6 +1,7 @@
 // Firmware download into SRAM: the image in one write, the type 1 run flag, the start byte.
 #include <algorithm>
 #include <cstdio>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,8 @@ struct SramCase {
   const char *loader_line;
   std::vector<std::string> writes_after_image;  // trace lines, after the image write
 };
+
+void PrintTo(const SramCase &c, std::ostream *os) { *os << c.sim_options; }
 
 class SramDownload : public ::testing::TestWithParam<SramCase> {};
 
@@ -73,7 +76,8 @@ TEST_P(SramDownload, WritesTheImageThenStartsTheCore) {
 }
 
 // Each failed write ends the SRAM download with its variant's line; the core is started only
-// after the image (and the type 1 run flag) went through in full.
+// after the image (and the type 1 run flag) went through in full.  The failing images lie
+// beyond the flash writer, which the loader has just written to the start of SRAM.
 struct SramFailureCase {
   const char *sim_options;
   const char *chip;
@@ -84,16 +88,18 @@ struct SramFailureCase {
   const char *expected_line;
 };
 
+void PrintTo(const SramFailureCase &c, std::ostream *os) { *os << c.sim_options << ", " << c.fault; }
+
 class SramDownloadFailure : public ::testing::TestWithParam<SramFailureCase> {};
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, SramDownloadFailure,
     ::testing::Values(
-        SramFailureCase{"--mode usb --type 1", "4710", true, "8100", "write-fail 8100",
+        SramFailureCase{"--mode usb --type 1", "4710", true, "9000", "write-fail 9000",
                         " ZK32 USB : USB OK \t\n", " [148]: write .bin file err! \t\n"},
-        SramFailureCase{"--mode usb --type 3", "4715", true, "40100", "write-fail 40100",
+        SramFailureCase{"--mode usb --type 3", "4715", true, "41000", "write-fail 41000",
                         " ZK32 USB : USB OK \t\n", " [146]: write .bin file err! \t\n"},
-        SramFailureCase{"--mode evk --type 1", "4710", false, "8100", "vlane-write-fail 8100",
+        SramFailureCase{"--mode evk --type 1", "4710", false, "9000", "vlane-write-fail 9000",
                         " ZK32 EVK : Vlane OK \t\n", " [155]: write file err! \t\n"},
         // The loader's own 0x8ff0 write is not checked, so the fault shows only here.
         SramFailureCase{"--mode usb --type 1", "4710", true, "8100", "write-fail 8ff0",
@@ -120,7 +126,7 @@ TEST_P(SramDownloadFailure, ReportsTheVariantsLineAndStops) {
     harness::run_orvane(install, args, &sim);
     int number = dltest::request_number(sim, fault.substr(9), 1);
     ASSERT_GT(number, 0);
-    fault = "stall " + std::to_string(number);
+    fault = "stall " + dltest::hex_of(static_cast<uint32_t>(number));
   }
   sim.ctl("fault " + fault);
   auto run = harness::run_orvane(install, args, &sim);

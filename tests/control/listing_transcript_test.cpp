@@ -81,7 +81,7 @@ TEST_F(PcLookup, TooManySymbolsAreReportedAndTheFirst2000Used) {
   }
   harness::write_file(listing_, listing);
   EXPECT_EQ(pc_run("14", {"c1", "pc", "-i", listing_, "-u"}),
-            " [70]: more than 2000 symbols in .lst, the rest ignored! \t\n"
+            " [210]: more than 2000 symbols in .lst, the rest ignored! \t\n"
             "00000010 <f1>:\n 14: 00000013 \tnop\n");
 }
 

@@ -110,6 +110,10 @@ TEST_F(RunControl, NumericCommandsPassUsbOrEvkAndResetPassesItsModeUnchanged) {
   EXPECT_EQ(out({"8", "5", "0", "2", "1"}, &sim), " [46]: no evk device!\n");
   EXPECT_EQ(out({"a", "5", "0", "0", "1"}, &sim), " [52]: no evk device!\n");
   EXPECT_EQ(out({"c", "5", "0", "7", "1", "1", "2", "3", "4"}, &sim), " [55]: no evk device!\n");
+  const std::string listing = install_.path("empty.lst");
+  harness::write_file(listing, "");
+  EXPECT_EQ(out({"b", "5", "0", "3", "1", listing}, &sim), " [40]: no evk device!\n");
+  EXPECT_EQ(out({"b", "5", "0", "1", "1", listing}, &sim), "");
   // Reset gets mode 2 as it is: no transfer, only its final line.
   EXPECT_EQ(out({"7", "5", "0", "2", "1"}, &sim), " Reset MCU \n");
   EXPECT_EQ(runctl::operation_trace(sim), Lines{});

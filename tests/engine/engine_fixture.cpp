@@ -89,15 +89,46 @@ std::vector<std::string> EngineTest::trace_with(const std::string &prefix) {
   return lines;
 }
 
-int EngineTest::transfer_number(const std::string &line) {
-  // Only the "w" and "r" lines are control transfers; the others are what they caused.
+namespace {
+
+bool is_transfer(const std::string &line) {
+  return line.compare(0, 2, "w ") == 0 || line.compare(0, 2, "r ") == 0;
+}
+
+}  // namespace
+
+harness::RunResult EngineTest::run_failing(const std::vector<std::string> &args,
+                                           const std::string &line) {
+  ctl("trace-clear");
+  run(args);
+  int position = 0;  // of `line` among the transfers of the clean run, from 1
   int number = 0;
   for (const auto &entry : trace()) {
-    if (entry.compare(0, 2, "w ") != 0 && entry.compare(0, 2, "r ") != 0) continue;
+    if (!is_transfer(entry)) continue;
     ++number;
-    if (entry == line) return number;
+    if (entry == line) {
+      position = number;
+      break;
+    }
   }
-  return 0;
+  EXPECT_GT(position, 0) << "no transfer '" << line << "' in a clean run";
+  if (position > 0) {
+    char count[16];
+    std::snprintf(count, sizeof count, "%x", position);  // the control language counts in hex
+    ctl(std::string("fault stall ") + count);
+    ctl("trace-clear");
+    harness::RunResult result = run(args);
+    // Only a run in which exactly that transfer failed is the one asked for.
+    std::istringstream raw(ctl("trace-raw"));
+    std::string entry;
+    for (int n = 1; std::getline(raw, entry); ++n) {
+      if (entry.find(" stall") == std::string::npos) continue;
+      if (n == position) return result;
+      break;
+    }
+  }
+  ADD_FAILURE() << "could not make '" << line << "' fail";
+  return {};
 }
 
 }  // namespace engine_test

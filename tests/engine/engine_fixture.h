@@ -41,9 +41,9 @@ class EngineTest : public ::testing::Test {
   // The trace since the last clear, and the lines beginning with prefix.
   std::vector<std::string> trace() { return sim->trace(); }
   std::vector<std::string> trace_with(const std::string &prefix);
-  // 1-based index of the first trace line equal to line (0 when absent).  Used to make one
-  // particular control transfer fail with "fault stall N".
-  int transfer_number(const std::string &line);
+  // Runs args once cleanly, then again with the control transfer traced as `line` in the
+  // clean run made to fail ("fault stall N"), and returns the second run.
+  harness::RunResult run_failing(const std::vector<std::string> &args, const std::string &line);
 
   std::unique_ptr<harness::Simulator> sim;
   std::unique_ptr<harness::Install> install;

@@ -11,36 +11,35 @@ class FlashWriter : public EngineTest {
  protected:
   // A one-byte flash read: the smallest run that loads the writer and sends it a command.
   harness::RunResult read_one(const std::string &chip, bool usb) {
-    std::vector<std::string> args = {chip, "rf", "0", "-s", "1"};
-    if (usb) args.push_back("-u");
-    return run(args);
+    return run(read_args(chip, usb));
   }
   size_t count(const std::string &line) {
     size_t n = 0;
     for (const auto &entry : trace()) n += entry == line;
     return n;
   }
-  // Makes the control transfer that carried `line` in a clean run fail in the next run.
-  void fail_transfer(const std::string &chip, bool usb, const std::string &line) {
-    ctl("trace-clear");
-    read_one(chip, usb);
-    int number = transfer_number(line);
-    ASSERT_GT(number, 0) << "no transfer '" << line << "' in a clean run";
-    ctl("fault stall " + std::to_string(number));
+  std::vector<std::string> read_args(const std::string &chip, bool usb) {
+    std::vector<std::string> args = {chip, "rf", "0", "-s", "1"};
+    if (usb) args.push_back("-u");
+    return args;
+  }
+  harness::RunResult read_one_failing(const std::string &chip, bool usb, const std::string &line) {
+    return run_failing(read_args(chip, usb), line);
   }
 };
 
 TEST_F(FlashWriter, ResetBitsMustShowWithinThreeAttemptsOverUsb) {
   start("--mode usb --type 1");
-  ctl("set reset-ready-after 3");
+  // A read-back that fails leaves the byte without the bits; a one-byte read gives up after
+  // four requests, so eight failing requests cost two attempts and twelve (0xc) three.
+  ctl("fault read-fail 602 8");
   ctl("trace-clear");
   EXPECT_EQ(read_one("t1", true).out.substr(0, std::string(kUsbOk).size()), kUsbOk);
   EXPECT_EQ(count("w s 602 05"), 3u);
-  ctl("set reset-ready-after 4");
+  ctl("fault read-fail 602 c");
   ctl("trace-clear");
   EXPECT_EQ(read_one("t1", true).out, " [125]: ZK32 USB : USB Err! \t\n");
   EXPECT_EQ(count("w s 602 05"), 4u);
-  EXPECT_EQ(trace_with("r s 602 ").size(), 4u);
 }
 
 TEST_F(FlashWriter, ResetBitsMustShowWithinThreeAttemptsOverVlane) {
@@ -137,14 +136,15 @@ TEST_F(FlashWriter, ImageWriteFailures) {
 
 TEST_F(FlashWriter, StartFailures) {
   start("--mode usb --type 1");
-  fail_transfer("t1", true, "w s 602 88");
-  EXPECT_EQ(read_one("t1", true).out, kUsbOk + std::string(" [129]: start mcu err! \t\n"));
+  EXPECT_EQ(read_one_failing("t1", true, "w s 602 88").out,
+            kUsbOk + std::string(" [129]: start mcu err! \t\n"));
   start("--mode usb --type 4");
-  fail_transfer("t4", true, "w l 602 80");
-  EXPECT_EQ(read_one("t4", true).out, kUsbOk + std::string(" [127]: start mcu err! \t\n"));
+  EXPECT_EQ(read_one_failing("t4", true, "w l 602 80").out,
+            kUsbOk + std::string(" [127]: start mcu err! \t\n"));
   start("--mode evk --type 1");
-  fail_transfer("t1", false, "w s a000 88");  // the start byte on its way through the probe
-  EXPECT_EQ(read_one("t1", false).out, kEvkOk + std::string(" [135]: start MCU err! \t\n"));
+  // The start byte on its way through the probe's staging buffer.
+  EXPECT_EQ(read_one_failing("t1", false, "w s a000 88").out,
+            kEvkOk + std::string(" [135]: start MCU err! \t\n"));
 }
 
 // Every failure of the command exchange has its own number per mode and family.
@@ -166,13 +166,9 @@ TEST_P(WriterExchange, FailuresReportTheirOwnLine) {
   std::string loaded = usb ? kUsbOk : kEvkOk;
   start(std::string("--mode ") + c.mode + " --type " + std::to_string(c.type));
 
-  fail_transfer(chip, usb, c.clear_line);
-  EXPECT_EQ(read_one(chip, usb).out, loaded + c.clear_error);
-  fail_transfer(chip, usb, c.block_line);
-  EXPECT_EQ(read_one(chip, usb).out, loaded + c.write_error);
-  fail_transfer(chip, usb, c.execute_line);
-  EXPECT_EQ(read_one(chip, usb).out, loaded + c.execute_error);
-  ctl("fault-clear");
+  EXPECT_EQ(read_one_failing(chip, usb, c.clear_line).out, loaded + c.clear_error);
+  EXPECT_EQ(read_one_failing(chip, usb, c.block_line).out, loaded + c.write_error);
+  EXPECT_EQ(read_one_failing(chip, usb, c.execute_line).out, loaded + c.execute_error);
 
   ctl("fault writer-bad-ack");
   EXPECT_EQ(read_one(chip, usb).out, loaded + c.ack_error);

@@ -3,10 +3,13 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -94,6 +97,37 @@ TEST_F(Daemon, StartControlStopRoundTrip) {
   EXPECT_EQ(0, run("stop --dir " + dir).status);
   EXPECT_FALSE(exists(dir + "/zk32-0.sock"));
   EXPECT_FALSE(exists(dir + "/zk32-0.pid"));
+}
+
+TEST_F(Daemon, TcpListenerServesTheSameDeviceOnLoopback) {
+  // A free port: the kernel picks one, we release it for the simulator.
+  int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in in{};
+  in.sin_family = AF_INET;
+  in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof in;
+  ASSERT_EQ(0, bind(probe, reinterpret_cast<sockaddr *>(&in), sizeof in));
+  ASSERT_EQ(0, getsockname(probe, reinterpret_cast<sockaddr *>(&in), &len));
+  int port = ntohs(in.sin_port);
+  close(probe);
+
+  ASSERT_EQ(0, run("start --dir " + dir + " --tcp " + std::to_string(port)).status);
+  run("ctl --dir " + dir + " mem-write target 9000 5a");
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(0, connect(fd, reinterpret_cast<sockaddr *>(&in), sizeof in));
+  const char request[] = "Tmem-read target 9000 1";
+  uint8_t frame[5 + sizeof request - 2] = {'T', uint8_t(sizeof request - 2), 0, 0, 0};
+  memcpy(frame + 5, request + 1, sizeof request - 2);
+  ASSERT_EQ(ssize_t(sizeof frame), write(fd, frame, sizeof frame));
+  char reply[7] = {};
+  size_t got = 0;
+  while (got < sizeof reply) {
+    ssize_t r = read(fd, reply + got, sizeof reply - got);
+    if (r <= 0) break;
+    got += size_t(r);
+  }
+  close(fd);
+  EXPECT_EQ(std::string("o\x02\0\0\0" "5a", 7), std::string(reply, got));
 }
 
 TEST_F(Daemon, RefusesBadOptions) {

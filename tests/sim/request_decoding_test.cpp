@@ -1,5 +1,10 @@
 // How the device reads vendor requests in both layouts, and the transfer-level faults.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "tests/sim/host.h"
 
@@ -68,6 +73,26 @@ TEST_F(RequestDecoding, RawTraceShowsSetupFieldsAndData) {
             host.ctl("trace-raw"));
   host.ctl("trace-clear");
   EXPECT_EQ("", host.ctl("trace"));
+}
+
+TEST_F(RequestDecoding, PcapCaptureRecordsSubmitAndCompletePerTransfer) {
+  char path[] = "/tmp/zk32-sim-pcap-XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  ASSERT_EQ("ok", host.ctl(std::string("pcap ") + path));
+  host.write(0x602, {5});  // 9-byte data stage
+  host.read(0x602, 1);     // 1 byte delivered
+  host.ctl("pcap /dev/null");  // closes the first capture
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> file(std::istreambuf_iterator<char>(in), {});
+  remove(path);
+  // 24-byte file header; 4 records of 16 + 64 bytes; the OUT and IN data bytes.
+  ASSERT_EQ(24u + 4 * 80 + 9 + 1, file.size());
+  EXPECT_EQ(220, file[20]);  // link type: USB Linux, memory-mapped
+  EXPECT_EQ('S', file[24 + 16 + 8]);
+  EXPECT_EQ(0x41, file[24 + 16 + 40]);  // setup packet of the submit
+  EXPECT_EQ(0x05, file.back());         // the byte delivered by the read
 }
 
 class TransferFaults : public ::testing::Test {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <algorithm>
 #include <vector>
 
 #include "bus_fixture.h"
@@ -19,10 +20,11 @@ std::vector<uint8_t> pattern(size_t n, uint8_t seed) {
 
 // The request header of a short-layout write at address (no fixed flag) and its data.
 std::vector<uint8_t> short_write_request(uint32_t address, const uint8_t *data, size_t n) {
-  std::vector<uint8_t> req = {0x02, static_cast<uint8_t>(address >> 8),
-                              static_cast<uint8_t>(address & 0xff)};
-  req.insert(req.end(), 5, data[0]);
-  req.insert(req.end(), data, data + n);
+  std::vector<uint8_t> req(8 + n, data[0]);
+  req[0] = 0x02;
+  req[1] = static_cast<uint8_t>(address >> 8);
+  req[2] = static_cast<uint8_t>(address & 0xff);
+  std::copy(data, data + n, req.begin() + 8);
   return req;
 }
 

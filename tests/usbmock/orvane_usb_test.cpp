@@ -63,7 +63,9 @@ class OrvaneOverLibusb : public EmulatedBus {
     EXPECT_EQ(without_times(by_usb.out), without_times(by_sim.out));
     EXPECT_EQ(by_usb.exit_code, by_sim.exit_code);
     EXPECT_EQ(by_usb.err, "");
-    EXPECT_EQ(split_lines(ctl("trace")), sim_->trace());
+    EXPECT_EQ(split_lines(ctl("trace")), sim_->trace())
+        << "the device saw different requests over USB; a missing \"r l 7e 4\" identity read "
+           "means the second device search could not open the device a second time";
     check_wire_layout();
     return by_usb.out;
   }

@@ -94,7 +94,6 @@ int run_bulk(MockUsb::Slot &slot, uint8_t endpoint, uint8_t *buffer, int buffer_
   return t.status;
 }
 
-
 MockUsb::Slot::Urb hold(UMockdevIoctlClient *client, UMockdevIoctlData *urb) {
   return {static_cast<UMockdevIoctlClient *>(g_object_ref(client)),
           static_cast<UMockdevIoctlData *>(g_object_ref(urb))};
@@ -118,6 +117,11 @@ void submit_urb(MockUsb::Slot &slot, UMockdevIoctlClient *client) {
   if (urb->buffer_length > 0) {
     buffer = umockdev_ioctl_data_resolve(urb_data, G_STRUCT_OFFSET(usbdevfs_urb, buffer),
                                          static_cast<gsize>(urb->buffer_length), nullptr);
+  }
+  if (urb->buffer_length > 0 && buffer == nullptr) {
+    umockdev_ioctl_client_complete(client, -1, EFAULT);
+    g_object_unref(urb_data);
+    return;
   }
   uint8_t *bytes = buffer ? buffer->data : nullptr;
   bool control = urb->type == USBDEVFS_URB_TYPE_CONTROL;
