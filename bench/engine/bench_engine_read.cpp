@@ -52,10 +52,9 @@ Figures measure(harness::Simulator &sim, const harness::Install &install,
   return best;
 }
 
-// Control transfers a 1 MB read should cost beyond the fixed part of a run: one retrying
-// read per 1024-byte chunk directly; through the probe an EVK read command (block write and
-// one reply read when the probe is quick) and the staging read per chunk.
-size_t implied_transfers(bool evk) { return (kMegabyte / kReadChunk) * (evk ? 3 : 1); }
+// Control transfers per 1024-byte chunk: one retrying read directly; through the probe an
+// EVK read command (block write, one reply read when the probe is quick) and the staging read.
+size_t per_chunk(bool evk) { return evk ? 3 : 1; }
 
 }  // namespace
 
@@ -81,14 +80,15 @@ int main(int argc, char **argv) {
     if (!base.ok || !full.ok) return 1;
     double seconds = full.seconds - base.seconds;
     double rate = seconds > 0 ? kMegabyte / seconds : 0;
-    size_t transfers = full.transfers - base.transfers;
+    // The one-byte run is the fixed part plus one chunk; the full read adds 1023 chunks.
+    size_t implied = base.transfers + (kMegabyte / kReadChunk - 1) * per_chunk(evk);
     std::printf("%s: run %.3f s, fixed part %.3f s, read %.3f s: %.0f bytes/s\n", mode,
                 full.seconds, base.seconds, seconds, rate);
     std::printf(
-        "%s: control transfers %zu (one-byte run %zu), for the read %zu, "
-        "implied by the chunk sizes %zu, ratio %.3f\n",
-        mode, full.transfers, base.transfers, transfers, implied_transfers(evk),
-        static_cast<double>(transfers) / static_cast<double>(implied_transfers(evk)));
+        "%s: control transfers %zu (one-byte run %zu), implied by the chunk sizes %zu, "
+        "ratio %.3f\n",
+        mode, full.transfers, base.transfers, implied,
+        static_cast<double>(full.transfers) / static_cast<double>(implied));
     if (!evk)
       usb_rate = rate;
     else if (usb_rate > 0)

@@ -9,7 +9,6 @@
 using dltest::flash_bytes;
 using dltest::make_image;
 using dltest::mask_times;
-using dltest::request_number;
 using dltest::save_image;
 
 namespace {
@@ -90,15 +89,42 @@ TEST_F(FlashDownloadFailure, LastSectorProgramErrorEndsTheDownload) {
   EXPECT_EQ(flash_bytes(sim, 0x1500, 1), std::vector<unsigned char>{0xff});
 }
 
-TEST_F(FlashDownloadFailure, FailedPageBufferQueryStopsBeforeAnyPageIsWritten) {
-  download(100);
-  // The second clear of the mailbox belongs to the page-buffer query after the first erase.
-  int query_clear = request_number(sim, "w s 8004 000000", 1);
-  ASSERT_GT(query_clear, 0);
-  sim.ctl("fault stall " + dltest::hex_of(static_cast<uint32_t>(query_clear)));
-  auto run = download(100);
-  EXPECT_EQ(run.out, std::string(kUsbOk) + " Flash Sector (4K) Erase at address 0 \t\n" +
-                         " [163]: clear buff err! \t\n [144]: flash page buffer err! \t\n");
+// A failed page-buffer query stops the download: its zero result is no SRAM address to write
+// pages to.  The query's mailbox clear is the second one of the run (the erase has the first).
+struct QueryCase {
+  const char *sim_options;
+  const char *chip;
+  bool usb;
+  const char *query_clear;  // trace line of the request carrying the query's mailbox clear
+  const char *expected;
+};
+
+void PrintTo(const QueryCase &c, std::ostream *os) { *os << c.sim_options; }
+
+class PageBufferQueryFailure : public ::testing::TestWithParam<QueryCase> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, PageBufferQueryFailure,
+    ::testing::Values(
+        QueryCase{"--mode usb --type 1", "4710", true, "w s 8004 000000",
+                  " ZK32 USB : USB OK \t\n Flash Sector (4K) Erase at address 0 \t\n"
+                  " [163]: clear buff err! \t\n [144]: flash page buffer err! \t\n"},
+        QueryCase{"--mode evk --type 1", "4710", false, "w s 9ff8 0480000003000041",
+                  " ZK32 EVK : Vlane OK \t\n Flash Sector (4K) Erase at address 0 \t\n"
+                  " [174]: Clear buff err! \t\n [154]: flash page buffer err! \t\n"}));
+
+TEST_P(PageBufferQueryFailure, StopsBeforeAnyPageIsWritten) {
+  const QueryCase &c = GetParam();
+  harness::Install install;
+  harness::Simulator sim(std::string(c.sim_options) + " --timing zero");
+  std::string path = save_image(install, "image.bin", make_image(100));
+  std::vector<std::string> args = {c.chip, "wf", "0", "-i", path};
+  if (c.usb) args.push_back("-u");
+  sim.ctl("trace-clear");
+  harness::run_orvane(install, args, &sim);
+  sim.ctl(dltest::stall_at(sim, c.query_clear, 1));
+  auto run = harness::run_orvane(install, args, &sim);
+  EXPECT_EQ(run.out, c.expected);
   EXPECT_EQ(flash_bytes(sim, 0, 1), std::vector<unsigned char>{0xff});
 }
 

@@ -117,11 +117,13 @@ TEST_F(FlashDownload, EmptyImageErasesNothingAndReportsZeroBytes) {
   EXPECT_TRUE(trace_lines(sim, "writer ").empty());
 }
 
-TEST_F(FlashDownload, MissingImageFileReportsTheOpenError) {
-  auto run = harness::run_orvane(install, {"4710", "wf", "0", "-i", install.path("none.bin"), "-u"},
-                                 &sim);
-  EXPECT_EQ(run.out, std::string(kUsbOk) + " [138]: open .bin file err! \t\n");
-  EXPECT_EQ(run.exit_code, 0);
+TEST_F(FlashDownload, UnreadableImagePathReportsTheOpenError) {
+  // A missing file, and a directory (which opens on POSIX but cannot be read).
+  for (const std::string &path : {install.path("none.bin"), install.dir + "/writer"}) {
+    auto run = harness::run_orvane(install, {"4710", "wf", "0", "-i", path, "-u"}, &sim);
+    EXPECT_EQ(run.out, std::string(kUsbOk) + " [138]: open .bin file err! \t\n") << path;
+    EXPECT_EQ(run.exit_code, 0);
+  }
 }
 
 TEST_F(FlashDownload, NumericPathHasEveryPlaceholderReplacedByABlank) {
@@ -194,6 +196,10 @@ TEST(FlashDownloadOverEvk, ProgramsTheFlashBehindTheProbe) {
   auto missing = harness::run_orvane(install, {"4715", "wf", "0", "-i", install.path("x.bin")},
                                      &sim);
   EXPECT_EQ(missing.out, " ZK32 EVK : Vlane OK \t\n [151]: open. bin file err! \t\n");
+  path = save_image(install, "large.bin", make_image(1048577));
+  auto large = harness::run_orvane(install, {"4715", "wf", "0", "-i", path}, &sim);
+  EXPECT_EQ(large.out,
+            " ZK32 EVK : Vlane OK \t\n [153]: .bin file larger than 1048576 bytes! \t\n");
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ struct SramFailureCase {
   const char *chip;
   bool usb;
   const char *address;
-  std::string fault;        // a simulator fault, or "stall-at PREFIX": stall that request
+  std::string fault;  // a simulator fault, or "stall-at PREFIX": stall the last such request
   const char *loader_line;
   const char *expected_line;
 };
@@ -109,7 +109,11 @@ INSTANTIATE_TEST_SUITE_P(
         SramFailureCase{"--mode usb --type 1", "4710", true, "8100", "stall-at w s 602 88",
                         " ZK32 USB : USB OK \t\n", " [150]: mcu run err! \t\n"},
         SramFailureCase{"--mode usb --type 3", "4715", true, "40100", "stall-at w l 602 88",
-                        " ZK32 USB : USB OK \t\n", " [147]: mcu run err! \t\n"}));
+                        " ZK32 USB : USB OK \t\n", " [147]: mcu run err! \t\n"},
+        // In evk mode the byte goes to 0x602 through the probe's command block.
+        SramFailureCase{"--mode evk --type 1", "4710", false, "9000",
+                        "stall-at w s 9ff8 0206000001000041", " ZK32 EVK : Vlane OK \t\n",
+                        " [157]: mcu run err! \t\n"}));
 
 TEST_P(SramDownloadFailure, ReportsTheVariantsLineAndStops) {
   const SramFailureCase &c = GetParam();
@@ -120,15 +124,14 @@ TEST_P(SramDownloadFailure, ReportsTheVariantsLineAndStops) {
   if (c.usb) args.push_back("-u");
   std::string fault = c.fault;
   if (fault.compare(0, 9, "stall-at ") == 0) {
-    // A clean run first: the start byte after the image is the second such write (the
-    // loader's start is the first).
+    // A clean run first: the start byte after the image is the last write of the start
+    // byte (the loader's own start comes before it).
     sim.ctl("trace-clear");
     harness::run_orvane(install, args, &sim);
-    int number = dltest::request_number(sim, fault.substr(9), 1);
-    ASSERT_GT(number, 0);
-    fault = "stall " + dltest::hex_of(static_cast<uint32_t>(number));
+    sim.ctl(dltest::stall_at(sim, fault.substr(9), -1));
+  } else {
+    sim.ctl("fault " + fault);
   }
-  sim.ctl("fault " + fault);
   auto run = harness::run_orvane(install, args, &sim);
   EXPECT_EQ(run.out, std::string(c.loader_line) + c.expected_line);
 }

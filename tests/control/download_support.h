@@ -79,17 +79,25 @@ inline std::string first_page_write(harness::Simulator &sim, bool usb) {
   return "";
 }
 
-// 1-based position, among the requests the attached device received, of the first request
-// whose trace line begins with prefix after skip earlier matches; 0 when absent.  A fault
-// "stall N" set before the same run then fails exactly that request.
-inline int request_number(harness::Simulator &sim, const std::string &prefix, int skip = 0) {
+// 1-based position, among the requests the attached device received, of the request whose
+// trace line begins with prefix: the (skip + 1)th such request, or the last one when skip is
+// negative; 0 when absent.  A fault "stall N" (N in hex) set before the same run again then
+// fails exactly that request.
+inline int request_number(harness::Simulator &sim, const std::string &prefix, int skip) {
   int number = 0;
+  int found = 0;
   for (const auto &line : sim.trace()) {
     if (line.compare(0, 2, "w ") != 0 && line.compare(0, 2, "r ") != 0) continue;
     ++number;
-    if (line.compare(0, prefix.size(), prefix) == 0 && skip-- == 0) return number;
+    if (line.compare(0, prefix.size(), prefix) != 0) continue;
+    found = number;
+    if (skip >= 0 && skip-- == 0) return found;
   }
-  return 0;
+  return skip < 0 ? found : 0;
+}
+
+inline std::string stall_at(harness::Simulator &sim, const std::string &prefix, int skip) {
+  return "fault stall " + hex_of(static_cast<uint32_t>(request_number(sim, prefix, skip)));
 }
 
 }  // namespace dltest

@@ -1,6 +1,7 @@
 // SRAM and digital register reads and writes (rc / wc and the numeric read and write).
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,17 @@ TEST_F(CoreMemory, UsbFailedWriteOfTheLargeFamily) {
   EXPECT_EQ(run({"t3", "wc", "100", "1", "-s", "1", "-u"}).out, " [100]: write memory err! \t\n");
 }
 
+TEST_F(CoreMemory, NoDeviceInUsbModeIsReportedNotShownAsData) {
+  start("--mode usb --type 1");
+  auto alone = [&](const std::vector<std::string> &args) {
+    return normalize_time(harness::run_orvane(*install, args, nullptr).out);
+  };
+  EXPECT_EQ(alone({"t1", "rc", "8000", "-s", "4", "-u"}), " [80]: read memory err!!\t\n");
+  EXPECT_EQ(alone({"t1", "ra", "0", "-s", "4", "-u"}),
+            " [113]: read analog register timeout:100 ms \t\n");
+  EXPECT_EQ(alone({"t1", "rf", "0", "-s", "4", "-u"}), " [125]: ZK32 USB : USB Err! \t\n");
+}
+
 TEST_F(CoreMemory, EvkModeWithoutAProbeIsRefusedBeforeTheSizeTest) {
   start("--mode usb --type 1");
   EXPECT_EQ(run({"t1", "rc", "8000", "-s", "4"}).out, " [85]: no evk device! \t\n");
@@ -210,6 +222,10 @@ struct EvkWriteFailure {
   const char *data_error;
 };
 
+void PrintTo(const EvkWriteFailure &c, std::ostream *os) {
+  *os << "type " << c.type << " at " << c.address;
+}
+
 class EvkWriteFailures : public CoreMemory,
                          public ::testing::WithParamInterface<EvkWriteFailure> {};
 
@@ -236,7 +252,10 @@ INSTANTIATE_TEST_SUITE_P(
                       EvkWriteFailure{3, "40000", " [90]: write memory err! \t\n",
                                       " [91]: write memory err! \t\n"},
                       EvkWriteFailure{3, "100", " [108]: write memory err! \t\n",
-                                      " [109]: write memory err! \t\n"}));
+                                      " [109]: write memory err! \t\n"}),
+    [](const ::testing::TestParamInfo<EvkWriteFailure> &param_info) {
+      return "Type" + std::to_string(param_info.param.type) + "At" + param_info.param.address;
+    });
 
 }  // namespace
 }  // namespace engine_test

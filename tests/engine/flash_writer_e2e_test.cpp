@@ -1,4 +1,5 @@
 // Loading the flash writer and its command exchange, seen through a one-byte flash read.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,7 @@ TEST_F(FlashWriter, StartByteAndLayoutByType) {
   const Case cases[] = {{"usb", 3, "w l 602 88", false},
                         {"usb", 4, "w l 602 80", false},
                         {"evk", 1, "vw 602 88", true},
+                        {"evk", 3, "vw 602 88", false},
                         {"evk", 4, "vw 602 80", false}};
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string(c.mode) + " type " + std::to_string(c.type));
@@ -89,9 +91,10 @@ TEST_F(FlashWriter, StartByteAndLayoutByType) {
     EXPECT_EQ(count(c.start_line), 1u);
     EXPECT_EQ(count(usb ? "w s 8ff0 01" : "vw 8ff0 01"), c.marker ? 1u : 0u);
     if (!usb) {
-      // Over Vlane the usb-only registers are left alone.
-      EXPECT_EQ(count("vw 60c 40") + count("vw 104 ff"), 0u);
-      std::string control = c.type == 4 ? "w s 9fff 50" : "w s 9fff 10";
+      // Over Vlane only 0x622 and 0x643 are prepared; the usb-only registers are left alone.
+      EXPECT_EQ(count("vw 622 00") + count("vw 643 00"), 2u);
+      EXPECT_EQ(count("vw 60c 40") + count("vw 60d 40") + count("vw 104 ff"), 0u);
+      std::string control = c.type == 1 ? "w s 9fff 10" : "w s 9fff 50";
       EXPECT_EQ(count(control), 1u);
     }
   }
@@ -108,15 +111,31 @@ TEST_F(FlashWriter, WithoutAProbeOrAVlaneLinkNothingIsLoaded) {
   EXPECT_EQ(trace_with("evk 8100 ").size(), 4u);
 }
 
-TEST_F(FlashWriter, WriterFileMissingOrTooLarge) {
+TEST_F(FlashWriter, WriterFileMissingOrLargerThan8K) {
   start("--mode usb --type 1",
         "MCU 1 chip = nofile \\writer\\missing.bin end\n"
+        "MCU 1 chip = full \\full.bin end\n"
         "MCU 1 chip = big \\big.bin end\n");
   EXPECT_EQ(read_one("nofile", true).out, " [124]: open sram file err! \t\n");
-  harness::write_file(install->path("big.bin"), std::string(8193, '\x11'));
+  // The shipped writer padded to exactly 8 KB still loads and answers.
+  std::string image = harness::read_file(install->path("writer/zk4710.bin"));
+  ASSERT_FALSE(image.empty());
+  harness::write_file(install->path("full.bin"), image + std::string(8192 - image.size(), '\0'));
+  EXPECT_EQ(read_one("full", true).out.substr(0, std::string(kUsbOk).size() + 4),
+            kUsbOk + std::string(" 1 \t"));
+  harness::write_file(install->path("big.bin"), image + std::string(8193 - image.size(), '\0'));
   ctl("trace-clear");
   EXPECT_EQ(read_one("big", true).out, " [180]: flash writer file too large! \t\n");
   EXPECT_TRUE(trace_with("w ").empty());
+}
+
+TEST_F(FlashWriter, EmptyWriterFileIsWrittenAndStartedButNeverAnswers) {
+  start("--mode usb --type 1", "MCU 1 chip = empty \\empty.bin end\n");
+  harness::write_file(install->path("empty.bin"), "");
+  ctl("trace-clear");
+  EXPECT_EQ(read_one("empty", true).out,
+            kUsbOk + std::string(" [167]: wait for ack timeout: 2000 ms \t\n"));
+  EXPECT_EQ(count("w s 602 88"), 1u);
 }
 
 TEST_F(FlashWriter, ImageWriteFailures) {
@@ -156,6 +175,8 @@ struct ExchangeCase {
   const char *execute_line;  // the execute flag
   const char *clear_error, *write_error, *execute_error, *ack_error, *timeout_error;
 };
+
+void PrintTo(const ExchangeCase &c, std::ostream *os) { *os << c.mode << " type " << c.type; }
 
 class WriterExchange : public FlashWriter, public ::testing::WithParamInterface<ExchangeCase> {};
 
@@ -197,7 +218,10 @@ INSTANTIATE_TEST_SUITE_P(
         ExchangeCase{"evk", 1, "w s a000 000000", "w s a000 4f0000000001000000", "w s a000 cf",
                      " [174]: Clear buff err! \t\n", " [175]: write buff err! \t\n",
                      " [176]: execute cmd err! \t\n", " [178]: wait for ack err! \t\n",
-                     " [177]: wait for ack timeout: 2000 ms \t\n"}));
+                     " [177]: wait for ack timeout: 2000 ms \t\n"}),
+    [](const ::testing::TestParamInfo<ExchangeCase> &param_info) {
+      return std::string(param_info.param.mode) + "Type" + std::to_string(param_info.param.type);
+    });
 
 }  // namespace
 }  // namespace engine_test
