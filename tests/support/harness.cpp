@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +57,28 @@ std::string read_file(const std::string &path) {
 bool file_exists(const std::string &path) {
   std::error_code ec;
   return fs::exists(path, ec);
+}
+
+std::string mask_times(const std::string &text, const std::string &placeholder) {
+  static const std::string marker = "Time: ";
+  std::string out;
+  size_t pos = 0;
+  for (;;) {
+    size_t at = text.find(marker, pos);
+    if (at == std::string::npos) break;
+    size_t digits = at + marker.size();
+    size_t end = digits;
+    while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '-')) ++end;
+    out.append(text, pos, digits - pos);
+    if (end > digits && text.compare(end, 3, " ms") == 0) {
+      out += placeholder;
+    } else {
+      out.append(text, digits, end - digits);
+    }
+    pos = end;
+  }
+  out.append(text, pos, std::string::npos);
+  return out;
 }
 
 std::string to_hex(const std::vector<unsigned char> &bytes) {

@@ -72,6 +72,10 @@ RunResult run_orvane(const Install &install, const std::vector<std::string> &arg
 std::string built_program_dir();
 std::string simulator_program();
 
+// Elapsed times differ from run to run: every "Time: <number> ms" in text gets placeholder
+// in place of the number ("Total Time: 12 ms" -> "Total Time: # ms").
+std::string mask_times(const std::string &text, const std::string &placeholder = "#");
+
 // Hex helpers for simulator replies: "0a0b" <-> bytes.
 std::string to_hex(const std::vector<unsigned char> &bytes);
 std::vector<unsigned char> from_hex(const std::string &hex);

@@ -5,7 +5,6 @@
 // out as the Windows printer driver lays it out.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,8 +20,7 @@ using Lines = std::vector<std::string>;
 
 // Elapsed times differ from run to run.
 std::string without_times(const std::string &out) {
-  static const std::regex time(R"(Time: \d+ ms)");
-  return std::regex_replace(out, time, "Time: # ms");
+  return harness::mask_times(out);
 }
 
 Lines split_lines(const std::string &text) {
