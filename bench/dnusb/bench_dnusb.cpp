@@ -7,25 +7,20 @@
 //    simulator), in MB/s.
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "dnusb.h"
 
 namespace {
 
-double now_seconds() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
+double now_seconds() { return bench::now_ms() / 1000.0; }
 
 bool io_all(int fd, void *data, size_t len, bool writing) {
   char *p = static_cast<char *>(data);
@@ -38,15 +33,10 @@ bool io_all(int fd, void *data, size_t len, bool writing) {
   return true;
 }
 
-std::string temp_dir() {
-  char pattern[] = "/tmp/dnusb-bench-XXXXXX";
-  const char *dir = mkdtemp(pattern);
-  return dir != nullptr ? dir : "/tmp";
-}
-
 // The baseline: a child process answers every 13-byte frame with a 6-byte frame.
 double raw_ping_pong_rate(int rounds) {
-  std::string dir = temp_dir();
+  std::string dir = bench::make_work_dir("dnusb-bench");
+  if (dir.empty()) return 0;
   std::string path = dir + "/echo.sock";
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
@@ -86,11 +76,14 @@ struct Simulator {
   bool ok;
 };
 
+std::string simulator_program() { return bench::built_bin_dir() + "/zk32-sim"; }
+
+// The library in this process finds the simulator through ZK32_SIM_DIR.
 Simulator start_simulator(const char *mode) {
-  Simulator sim{temp_dir(), false};
-  std::string cmd = std::string(ZK32_SIM_PROGRAM) + " start --dir " + sim.dir + " --mode " + mode +
-                    " --type 1 --timing zero >/dev/null 2>&1";
-  (void)system(cmd.c_str());
+  Simulator sim{bench::make_work_dir("dnusb-bench"), false};
+  if (sim.dir.empty()) return sim;
+  bench::simulator(simulator_program(), "start", sim.dir,
+                   {"--mode", mode, "--type", "1", "--timing", "zero"}, "/dev/null");
   setenv("ZK32_SIM_DIR", sim.dir.c_str(), 1);
   unsetenv("ZK32_SIM_TCP");
   sim.ok = access((sim.dir + "/zk32-0.sock").c_str(), F_OK) == 0;
@@ -98,10 +91,9 @@ Simulator start_simulator(const char *mode) {
 }
 
 void stop_simulator(const Simulator &sim) {
-  std::string cmd = std::string(ZK32_SIM_PROGRAM) + " stop --dir " + sim.dir + " >/dev/null 2>&1";
-  (void)system(cmd.c_str());
-  cmd = "rm -rf " + sim.dir;
-  (void)system(cmd.c_str());
+  if (sim.dir.empty()) return;
+  bench::simulator(simulator_program(), "stop", sim.dir, {}, "/dev/null");
+  bench::remove_tree(sim.dir);
 }
 
 void throughput(const char *mode, int transfer_mode) {

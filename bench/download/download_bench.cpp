@@ -10,17 +10,12 @@
 // Usage: download_bench [directory holding Orvane, config.ini, writer/ and zk32-sim]
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "cli/console.h"
 
 namespace {
@@ -29,46 +24,8 @@ constexpr size_t kImageSize = 1048576;
 constexpr uint32_t kRealEraseMs = 40;
 constexpr uint32_t kRealProgramMs = 2;
 
-double now_ms() {
-  using namespace std::chrono;
-  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Runs argv with ZK32_SIM_DIR set and standard output sent to out_path; fills usage.
-int run(const std::vector<std::string> &argv, const std::string &sim_dir,
-        const std::string &out_path, rusage *usage) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    setenv("ZK32_SIM_DIR", sim_dir.c_str(), 1);
-    unsetenv("ZK32_SIM_TCP");
-    int fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd >= 0) {
-      dup2(fd, 1);
-      dup2(fd, 2);
-      close(fd);
-    }
-    std::vector<char *> args;
-    for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage local{};
-  wait4(pid, &status, 0, usage ? usage : &local);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
-std::string read_text(const std::string &path) {
-  std::string text;
-  if (FILE *f = std::fopen(path.c_str(), "rb")) {
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-  }
-  return text;
-}
+using bench::now_ms;
+using bench::read_text;
 
 // Writer commands in the decoded trace ("writer C ADDR LEN"), by command letter.
 struct command_counts {
@@ -113,24 +70,24 @@ figures measure(const std::string &bin, const std::string &work, const std::stri
   std::string sim_dir = work + "/sim-" + timing;
   mkdir(sim_dir.c_str(), 0700);
   std::string log = work + "/sim.log";
-  if (run({sim, "start", "--dir", sim_dir, "--mode", "usb", "--type", "1", "--timing", timing},
-          sim_dir, log, nullptr) != 0) {
+  if (bench::simulator(sim, "start", sim_dir, {"--mode", "usb", "--type", "1", "--timing", timing},
+                       log) != 0) {
     std::printf("zk32-sim did not start: %s\n", read_text(log).c_str());
     return f;
   }
   const bool real = timing == "real";
   const uint32_t erase_ms = real ? kRealEraseMs : 0;
   const uint32_t program_ms = real ? kRealProgramMs : 0;
-  run({sim, "ctl", "--dir", sim_dir, "set", "writer-erase-ms", std::to_string(erase_ms)}, sim_dir,
-      log, nullptr);
-  run({sim, "ctl", "--dir", sim_dir, "set", "writer-program-ms", std::to_string(program_ms)},
-      sim_dir, log, nullptr);
-  run({sim, "ctl", "--dir", sim_dir, "trace-clear"}, sim_dir, log, nullptr);
+  bench::simulator(sim, "ctl", sim_dir, {"set", "writer-erase-ms", std::to_string(erase_ms)}, log);
+  bench::simulator(sim, "ctl", sim_dir, {"set", "writer-program-ms", std::to_string(program_ms)},
+                   log);
+  bench::simulator(sim, "ctl", sim_dir, {"trace-clear"}, log);
 
   std::string out = work + "/out-" + timing + ".txt";
   rusage usage{};
   double start = now_ms();
-  run({bin + "/Orvane", "4710", "wf", "0", "-i", work + "/image.bin", "-u"}, sim_dir, out, &usage);
+  bench::run({bin + "/Orvane", "4710", "wf", "0", "-i", work + "/image.bin", "-u"}, sim_dir, out,
+             &usage);
   f.wall_ms = now_ms() - start;
   f.max_rss_kb = usage.ru_maxrss;
   f.ok = read_text(out).find(" File Download to 0x000000: 1048576 bytes \t\n") !=
@@ -138,10 +95,10 @@ figures measure(const std::string &bin, const std::string &work, const std::stri
   if (!f.ok) std::printf("download failed (%s timing):\n%s\n", timing.c_str(), read_text(out).c_str());
 
   std::string trace = work + "/trace.txt";
-  run({sim, "ctl", "--dir", sim_dir, "trace"}, sim_dir, trace, nullptr);
+  bench::simulator(sim, "ctl", sim_dir, {"trace"}, trace);
   command_counts counts = count_writer_commands(read_text(trace));
   f.commands = counts.total();
-  run({sim, "stop", "--dir", sim_dir}, sim_dir, log, nullptr);
+  bench::simulator(sim, "stop", sim_dir, {}, log);
 
   // The floor, measured now: per writer command one busy wait of max(1 ms, its writer time).
   double floor_start = now_ms();
@@ -155,10 +112,9 @@ figures measure(const std::string &bin, const std::string &work, const std::stri
 }  // namespace
 
 int main(int argc, char **argv) {
-  std::string bin = argc > 1 ? argv[1] : ORVANE_BIN_DIR;
-  char pattern[] = "/tmp/orvane-download-bench-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return 1;
-  std::string work = pattern;
+  std::string bin = argc > 1 ? argv[1] : bench::built_bin_dir();
+  std::string work = bench::make_work_dir("orvane-download-bench");
+  if (work.empty()) return 1;
   {
     std::vector<unsigned char> image(kImageSize);
     for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<unsigned char>(i * 7 + (i >> 8));
@@ -180,7 +136,6 @@ int main(int argc, char **argv) {
   rusage children{};
   getrusage(RUSAGE_CHILDREN, &children);
   std::printf("  largest child (RUSAGE_CHILDREN ru_maxrss): %ld KB\n", children.ru_maxrss);
-  std::string cleanup = "rm -rf '" + work + "'";
-  if (std::system(cleanup.c_str()) != 0) std::printf("could not remove %s\n", work.c_str());
+  bench::remove_tree(work);
   return failures == 0 ? 0 : 1;
 }

@@ -4,12 +4,12 @@
 // measured in the same run with a one-byte read and taken off.
 //
 //   bench_engine_read [repeats]
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "harness.h"
 
 namespace {
@@ -37,10 +37,9 @@ Figures measure(harness::Simulator &sim, const harness::Install &install,
   best.seconds = 1e9;
   for (int i = 0; i < repeats; ++i) {
     sim.ctl("trace-clear");
-    auto begin = std::chrono::steady_clock::now();
+    double begin = bench::now_ms();
     harness::RunResult result = harness::run_orvane(install, args, &sim);
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    double seconds = (bench::now_ms() - begin) / 1000;
     if (result.out.find("All ") == std::string::npos || result.exit_code != 0) {
       std::printf("  run failed: %s\n", result.out.c_str());
       return best;

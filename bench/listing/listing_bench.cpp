@@ -6,62 +6,22 @@
 // peak resident memory of the program for both sizes: it must not grow with the listing.
 //
 // Usage: listing_bench [directory holding Orvane and zk32-sim]
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "bench_support.h"
 
 namespace {
 
 constexpr int kRoutines = 1500;  // stays below the 2000-entry symbol table
 constexpr int kRepeats = 3;
 
-double now_ms() {
-  using namespace std::chrono;
-  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Runs argv with ZK32_SIM_DIR set, standard output into out_path; returns the exit status.
-int run(const std::vector<std::string> &argv, const std::string &sim_dir,
-        const std::string &out_path, rusage *usage) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setenv("ZK32_SIM_DIR", sim_dir.c_str(), 1);
-    unsetenv("ZK32_SIM_TCP");
-    const int fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd >= 0) {
-      dup2(fd, 1);
-      close(fd);
-    }
-    std::vector<char *> args;
-    for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage local{};
-  wait4(pid, &status, 0, usage ? usage : &local);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
-std::string read_text(const std::string &path) {
-  std::string text;
-  if (FILE *f = std::fopen(path.c_str(), "rb")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-  }
-  return text;
-}
+using bench::now_ms;
+using bench::read_text;
 
 // Routines of equal size fill the listing; returns the program counter to look up: an
 // instruction near the end of the last-but-one routine.
@@ -111,15 +71,16 @@ figures measure(const std::string &dir, const std::string &bin, const std::strin
   char command[64];
   std::snprintf(command, sizeof command, "pc-set %x", pc);
   // Halted first, so the program counter stays where it is set.
-  run({bin + "/zk32-sim", "ctl", "--dir", sim_dir, "mem-write target 602 02"}, sim_dir,
-      dir + "/ctl.txt", nullptr);
-  run({bin + "/zk32-sim", "ctl", "--dir", sim_dir, command}, sim_dir, dir + "/ctl.txt", nullptr);
+  bench::simulator(bin + "/zk32-sim", "ctl", sim_dir, {"mem-write target 602 02"},
+                   dir + "/ctl.txt");
+  bench::simulator(bin + "/zk32-sim", "ctl", sim_dir, {command}, dir + "/ctl.txt");
 
   figures result{1e30, 1e30, 0, false};
   for (int i = 0; i < kRepeats; ++i) {
     rusage usage{};
     double start = now_ms();
-    run({program, "b", "5", "0", "1", "1", listing}, sim_dir, dir + "/pc.txt", &usage);
+    bench::run({program, "b", "5", "0", "1", "1", listing}, sim_dir, dir + "/pc.txt", &usage,
+               bench::Streams::out);
     result.pc_ms = std::min(result.pc_ms, now_ms() - start);
     result.peak_kb = std::max(result.peak_kb, usage.ru_maxrss);
     const std::string shown = read_text(dir + "/pc.txt");
@@ -128,7 +89,8 @@ figures measure(const std::string &dir, const std::string &bin, const std::strin
       std::fprintf(stderr, "expected:\n%sshown:\n%s\n", expected.c_str(), shown.c_str());
 
     start = now_ms();
-    run({"grep", "-c", "routine", listing}, sim_dir, dir + "/grep.txt", nullptr);
+    bench::run({"grep", "-c", "routine", listing}, sim_dir, dir + "/grep.txt", nullptr,
+               bench::Streams::out);
     result.grep_ms = std::min(result.grep_ms, now_ms() - start);
   }
   std::remove(listing.c_str());
@@ -138,23 +100,22 @@ figures measure(const std::string &dir, const std::string &bin, const std::strin
 }  // namespace
 
 int main(int argc, char **argv) {
-  const std::string bin = argc > 1 ? argv[1] : ORVANE_BIN_DIR;
-  char pattern[] = "/tmp/listing_bench_XXXXXX";
-  const char *made = mkdtemp(pattern);
-  if (!made) {
+  const std::string bin = argc > 1 ? argv[1] : bench::built_bin_dir();
+  const std::string dir = bench::make_work_dir("listing_bench");
+  if (dir.empty()) {
     std::perror("mkdtemp");
     return 1;
   }
-  const std::string dir = made;
   const std::string sim_dir = dir + "/sim";
-  run({"cp", bin + "/Orvane", dir + "/Orvane"}, sim_dir, "/dev/null", nullptr);
+  bench::run({"cp", bin + "/Orvane", dir + "/Orvane"}, sim_dir, "/dev/null", nullptr,
+             bench::Streams::out);
   if (FILE *config = std::fopen((dir + "/config.ini").c_str(), "w")) {
     std::fputs("MCU 1 zk32 = c1 \\writer\\none.bin end\n", config);  // row 1: MCU type 1
     std::fclose(config);
   }
-  if (run({bin + "/zk32-sim", "start", "--dir", sim_dir, "--mode", "usb", "--type", "1",
-           "--timing", "zero"},
-          sim_dir, dir + "/sim.txt", nullptr) != 0) {
+  if (bench::simulator(bin + "/zk32-sim", "start", sim_dir,
+                       {"--mode", "usb", "--type", "1", "--timing", "zero"},
+                       dir + "/sim.txt") != 0) {
     std::fprintf(stderr, "cannot start the simulator: %s", read_text(dir + "/sim.txt").c_str());
     return 1;
   }
@@ -178,7 +139,7 @@ int main(int argc, char **argv) {
               "10 MB -> 100 MB: %ld KB\n",
               peaks[1] - peaks[0]);
 
-  run({bin + "/zk32-sim", "stop", "--dir", sim_dir}, sim_dir, dir + "/sim.txt", nullptr);
-  run({"rm", "-rf", dir}, sim_dir, "/dev/null", nullptr);
+  bench::simulator(bin + "/zk32-sim", "stop", sim_dir, {}, dir + "/sim.txt");
+  bench::remove_tree(dir);
   return failures == 0 ? 0 : 1;
 }

@@ -66,6 +66,8 @@ TEST_F(PcLookup, ProgramCounterOutsideEverySymbolRangePrintsNothing) {
 TEST_F(PcLookup, FailuresEachPrintTheirLine) {
   EXPECT_EQ(pc_run("180", {"c1", "pc", "-i", install_.path("missing.lst"), "-u"}),
             " [38]: Open .lst Err!\n");
+  const std::string directory = listing_.substr(0, listing_.rfind('/'));
+  EXPECT_EQ(pc_run("180", {"c1", "pc", "-i", directory, "-u"}), " [38]: Open .lst Err!\n");
   EXPECT_EQ(pc_run("180", {"c1", "pc", "-i", listing_}), " [40]: no evk device!\n");
   EXPECT_EQ(harness::run_orvane(install_, {"c1", "pc", "-i", listing_, "-u"}, nullptr).out,
             " [39]: no usb device!\n");

@@ -1,7 +1,10 @@
 // Shared pieces of the run-control, listing and single-wire transcript tests: a config.ini
-// with one chip per family, and the simulator's trace without the device discovery reads.
+// with one chip per family, a fixture that runs the program against a simulator, and the
+// simulator's trace without the device discovery reads.
 #ifndef ORVANE_TESTS_CONTROL_RUNCTL_SUPPORT_H
 #define ORVANE_TESTS_CONTROL_RUNCTL_SUPPORT_H
+
+#include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
@@ -18,6 +21,21 @@ inline const char *config_ini() {
          "MCU 3 zk32 = c3 \\writer\\none.bin end\n"
          "MCU 4 zk32 = c4 \\writer\\none.bin end\n";
 }
+
+// A private install with config_ini(); every run starts with an empty trace, so the trace
+// afterwards holds that run's transfers alone.
+class TranscriptTest : public ::testing::Test {
+ protected:
+  harness::RunResult run(const std::vector<std::string> &args, harness::Simulator *sim) {
+    if (sim) sim->ctl("trace-clear");
+    return harness::run_orvane(install_, args, sim);
+  }
+  std::string out(const std::vector<std::string> &args, harness::Simulator *sim) {
+    return run(args, sim).out;
+  }
+
+  harness::Install install_{config_ini()};
+};
 
 // Trace lines after dropping the identity and probe-id reads (0x7e, 0x7c) every run makes
 // while it opens the device.

@@ -14,19 +14,11 @@ namespace {
 using Lines = std::vector<std::string>;
 using runctl::hex_byte;
 
-class RunControl : public ::testing::Test {
+class RunControl : public runctl::TranscriptTest {
  protected:
-  harness::RunResult run(const Lines &args, harness::Simulator *sim) {
-    if (sim) sim->ctl("trace-clear");
-    return harness::run_orvane(install_, args, sim);
-  }
-  std::string out(const Lines &args, harness::Simulator *sim) { return run(args, sim).out; }
-
   static unsigned target_byte(harness::Simulator &sim, const std::string &address) {
     return harness::from_hex(sim.ctl("mem-read target " + address + " 1")).at(0);
   }
-
-  harness::Install install_{runctl::config_ini()};
 };
 
 TEST_F(RunControl, UsbStopHaltsThenReadsTheProgramCounter) {

@@ -12,16 +12,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class ProbeOperations : public ::testing::Test {
- protected:
-  harness::RunResult run(const Lines &args, harness::Simulator *sim) {
-    if (sim) sim->ctl("trace-clear");
-    return harness::run_orvane(install_, args, sim);
-  }
-  std::string out(const Lines &args, harness::Simulator *sim) { return run(args, sim).out; }
-
-  harness::Install install_{runctl::config_ini()};
-};
+using ProbeOperations = runctl::TranscriptTest;
 
 TEST_F(ProbeOperations, SetupWritesProbeThenTargetAndProvesTheLink) {
   harness::Simulator sim("--mode evk --type 4");

@@ -117,6 +117,8 @@ TEST_F(FlashWriter, WriterFileMissingOrLargerThan8K) {
         "MCU 1 chip = full \\full.bin end\n"
         "MCU 1 chip = big \\big.bin end\n");
   EXPECT_EQ(read_one("nofile", true).out, " [124]: open sram file err! \t\n");
+  // A numeric read naming a row after the last filled one has no writer file at all.
+  EXPECT_EQ(run({"5", "1", "0", "1", "9", "1"}).out, " [124]: open sram file err! \t\n");
   // The shipped writer padded to exactly 8 KB still loads and answers.
   std::string image = harness::read_file(install->path("writer/zk4710.bin"));
   ASSERT_FALSE(image.empty());

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "child_process.h"
 #include "sim_wire.h"
 
 namespace fs = std::filesystem;
@@ -177,26 +178,9 @@ RunResult run_process(const std::vector<std::string> &argv, const std::vector<st
 // log file rather than a pipe, so a daemon that keeps the descriptors cannot hold us up.
 int run_with_log(const std::vector<std::string> &argv, const std::string &log_path,
                  std::string *log) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    int fd = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd >= 0) {
-      dup2(fd, 1);
-      dup2(fd, 2);
-      close(fd);
-    }
-    int devnull = open("/dev/null", O_RDONLY);
-    if (devnull >= 0) dup2(devnull, 0);
-    std::vector<char *> args;
-    for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
+  int code = child_process::run_to_file(argv, log_path);
   *log = read_file(log_path);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  return code;
 }
 
 std::vector<std::string> split_words(const std::string &text) {

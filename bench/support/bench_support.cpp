@@ -1,0 +1,57 @@
+#include "bench_support.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "child_process.h"
+
+namespace bench {
+
+double now_ms() {
+  using namespace std::chrono;
+  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string make_work_dir(const std::string &name) {
+  std::string pattern = "/tmp/" + name + "-XXXXXX";
+  return mkdtemp(&pattern[0]) != nullptr ? pattern : std::string();
+}
+
+void remove_tree(const std::string &path) {
+  std::error_code ec;
+  if (!path.empty()) std::filesystem::remove_all(path, ec);
+}
+
+std::string read_text(const std::string &path) {
+  std::string text;
+  if (FILE *f = std::fopen(path.c_str(), "rb")) {
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    std::fclose(f);
+  }
+  return text;
+}
+
+std::string built_bin_dir() { return ORVANE_BIN_DIR; }
+
+int run(const std::vector<std::string> &argv, const std::string &sim_dir,
+        const std::string &out_path, rusage *usage, Streams streams) {
+  child_process::Options options;
+  options.env_set = {{"ZK32_SIM_DIR", sim_dir}};
+  options.env_unset = {"ZK32_SIM_TCP"};
+  options.with_stderr = streams == Streams::out_and_err;
+  return child_process::run_to_file(argv, out_path, options, usage);
+}
+
+int simulator(const std::string &sim_program, const std::string &verb, const std::string &sim_dir,
+              const std::vector<std::string> &args, const std::string &out_path) {
+  std::vector<std::string> argv = {sim_program, verb, "--dir", sim_dir};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return run(argv, sim_dir, out_path);
+}
+
+}  // namespace bench

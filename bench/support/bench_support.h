@@ -1,0 +1,42 @@
+// What the benchmarks share: a clock, a scratch directory, and child processes (the program,
+// the simulator, a baseline tool) run against a simulator's rendezvous directory with their
+// output in a file and their peak memory at hand.
+#ifndef ORVANE_BENCH_SUPPORT_H
+#define ORVANE_BENCH_SUPPORT_H
+
+#include <sys/resource.h>
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Milliseconds on the monotonic clock.
+double now_ms();
+
+// A fresh directory /tmp/<name>-XXXXXX; empty when it cannot be made.
+std::string make_work_dir(const std::string &name);
+void remove_tree(const std::string &path);
+std::string read_text(const std::string &path);
+
+// Directory holding the built Orvane, config.ini, writer/ and zk32-sim.
+std::string built_bin_dir();
+
+enum class Streams { out, out_and_err };
+
+// Runs argv (argv[0] a path or a name in PATH) with ZK32_SIM_DIR=sim_dir and no ZK32_SIM_TCP,
+// standard output (and standard error when asked) in out_path.  Returns the exit status
+// (127: could not start, 128: did not exit normally); fills usage (ru_maxrss is the child's
+// peak resident memory in KB) when given.
+int run(const std::vector<std::string> &argv, const std::string &sim_dir,
+        const std::string &out_path, rusage *usage = nullptr,
+        Streams streams = Streams::out_and_err);
+
+// zk32-sim (the program at sim_program) with "--dir sim_dir" after the verb: "start", "ctl",
+// "stop".  Output in out_path; returns the exit status.
+int simulator(const std::string &sim_program, const std::string &verb, const std::string &sim_dir,
+              const std::vector<std::string> &args, const std::string &out_path);
+
+}  // namespace bench
+
+#endif
