@@ -8,16 +8,6 @@
 using CharacterMemory = CliTest;
 using values = std::vector<int64_t>;
 
-namespace {
-
-void expect_refused(const cli_result &result, const char *message, int exit_code = 1) {
-  EXPECT_EQ(result.out, message);
-  EXPECT_EQ(result.exit_code, exit_code);
-  EXPECT_TRUE(result.calls.empty());
-}
-
-}  // namespace
-
 TEST_F(CharacterMemory, WfDownloadsWhenGivenAnImage) {
   recorded_call call = only_call(run("4715 wf 0 -i image.bin -u"));
   EXPECT_EQ(call.name, "download_image");

@@ -69,3 +69,9 @@ recorded_call CliTest::only_call(const cli_result &result) {
   EXPECT_EQ(result.calls.size(), 1u) << "console: " << result.out;
   return result.calls.empty() ? recorded_call{} : result.calls.front();
 }
+
+void CliTest::expect_refused(const cli_result &result, const char *message, int exit_code) {
+  EXPECT_EQ(result.out, message);
+  EXPECT_EQ(result.exit_code, exit_code);
+  EXPECT_TRUE(result.calls.empty());
+}

@@ -31,6 +31,9 @@ class CliTest : public ::testing::Test {
 
   // The single call made, or a failure when there was not exactly one.
   static recorded_call only_call(const cli_result &result);
+  // A refused command line: exactly this console text and exit code, and no operation called.
+  // The character grammar refuses with exit code 1, the numeric grammar with 0.
+  static void expect_refused(const cli_result &result, const char *message, int exit_code = 1);
 
   std::string dir_;
 };

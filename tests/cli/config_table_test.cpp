@@ -161,10 +161,7 @@ TEST_F(Entry, AMissingConfigStopsEveryOtherCommand) {
 }
 
 TEST_F(Entry, AnUnknownChipIsRefusedBeforeAnyArgumentCheck) {
-  cli_result result = run("9999 wf");
-  EXPECT_EQ(result.out, " [200]: chip 9999 not found in config.ini! \t\n");
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_TRUE(result.calls.empty());
+  expect_refused(run("9999 wf"), " [200]: chip 9999 not found in config.ini! \t\n");
   // Lower case differs, and a config.ini without rows knows no chip.
   EXPECT_EQ(run("4715 ini").exit_code, 0);
   write_config("[MCU]\n");

@@ -12,12 +12,6 @@ using values = std::vector<int64_t>;
 
 namespace {
 
-void expect_refused(const cli_result &result, const char *message) {
-  EXPECT_EQ(result.out, message);
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_TRUE(result.calls.empty());
-}
-
 std::string help_golden() {
   std::ifstream file(ORVANE_HELP_GOLDEN, std::ios::binary);
   std::ostringstream text;
@@ -42,14 +36,14 @@ TEST_F(NumericGrammar, DownloadTakesTypeAndWriterFromTheRow) {
 TEST_F(NumericGrammar, DownloadPathsGetABlankForEachMarker) {
   EXPECT_EQ(only_call(run("1 1 0 1 1 My#njj#Desktop#njj#a.bin")).path, "My Desktop a.bin");
   std::string long_path(256, 'a');
-  expect_refused(run_args({"1", "1", "0", "1", "1", long_path}), " [202]: path too long! \t\n");
+  expect_refused(run_args({"1", "1", "0", "1", "1", long_path}), " [202]: path too long! \t\n", 0);
   EXPECT_EQ(only_call(run_args({"1", "1", "0", "1", "1", long_path.substr(1)})).path.size(), 255u);
 }
 
 TEST_F(NumericGrammar, DownloadRefusals) {
-  expect_refused(run("1 1 0 1 1"), " [57]: invalid download cmd! \t\n");
-  expect_refused(run("1 1 0 1 1 a.bin x"), " [57]: invalid download cmd! \t\n");
-  expect_refused(run("1 3 0 1 1 a.bin"), " [58]: invalid download cmd! \t\n");
+  expect_refused(run("1 1 0 1 1"), " [57]: invalid download cmd! \t\n", 0);
+  expect_refused(run("1 1 0 1 1 a.bin x"), " [57]: invalid download cmd! \t\n", 0);
+  expect_refused(run("1 3 0 1 1 a.bin"), " [58]: invalid download cmd! \t\n", 0);
 }
 
 TEST_F(NumericGrammar, EraseOnlyForFlash) {
@@ -60,7 +54,7 @@ TEST_F(NumericGrammar, EraseOnlyForFlash) {
   cli_result result = run("2 2 1000 4 2 10");
   EXPECT_EQ(result.out, "");
   EXPECT_TRUE(result.calls.empty());
-  expect_refused(run("2 1 1000 4 2"), " [59]: invalid erase cmd! \t\n");
+  expect_refused(run("2 1 1000 4 2"), " [59]: invalid erase cmd! \t\n", 0);
 }
 
 TEST_F(NumericGrammar, ActivateNeedsExactlySixArguments) {
@@ -68,7 +62,7 @@ TEST_F(NumericGrammar, ActivateNeedsExactlySixArguments) {
   EXPECT_EQ(call.name, "activate_target");
   EXPECT_EQ(call.values, (values{4, 1}));
   EXPECT_EQ(call.writer_path, "");
-  expect_refused(run("3 0 0 4 1 x"), " [60]: invalid activate cmd! \t\n");
+  expect_refused(run("3 0 0 4 1 x"), " [60]: invalid activate cmd! \t\n", 0);
 }
 
 TEST_F(NumericGrammar, ReadAndWritePickTheOperationByObject) {
@@ -85,8 +79,8 @@ TEST_F(NumericGrammar, ReadAndWritePickTheOperationByObject) {
   cli_result result = run("5 7 0 1 1 10");
   EXPECT_EQ(result.out, "");
   EXPECT_TRUE(result.calls.empty());
-  expect_refused(run("5 2 8000 4 1"), " [64]: invalid read cmd! \t\n");
-  expect_refused(run("6 2 8000 4 1 4"), " [65]: invalid write cmd! \t\n");
+  expect_refused(run("5 2 8000 4 1"), " [64]: invalid read cmd! \t\n", 0);
+  expect_refused(run("6 2 8000 4 1 4"), " [65]: invalid write cmd! \t\n", 0);
 }
 
 TEST_F(NumericGrammar, RunControlPassesUsbOrEvkButResetPassesTheModeAsGiven) {
@@ -102,13 +96,13 @@ TEST_F(NumericGrammar, RunControlPassesUsbOrEvkButResetPassesTheModeAsGiven) {
 }
 
 TEST_F(NumericGrammar, McuCommandsRefuseAnyObjectButFive) {
-  expect_refused(run("7 4 0 1 1"), " [37]: invalid run cmd\n");
-  expect_refused(run("8 4 0 1 1"), " [32]: invalid run cmd\n");
-  expect_refused(run("9 4 0 1 1"), " [33]: invalid stop cmd");
-  expect_refused(run("a 4 0 1 1"), " [34]: invalid step cmd\n");
-  expect_refused(run("b 4 0 1 1 a.lst"), " [35]: invalid pc cmd\n");
-  expect_refused(run("c 105 0 1 1 1 2 3 4"), " [36]: invalid bkp cmd\n");
-  expect_refused(run("d 4 0 1 1 1 2 3 4"), " [36]: invalid sws cmd\n");
+  expect_refused(run("7 4 0 1 1"), " [37]: invalid run cmd\n", 0);
+  expect_refused(run("8 4 0 1 1"), " [32]: invalid run cmd\n", 0);
+  expect_refused(run("9 4 0 1 1"), " [33]: invalid stop cmd", 0);
+  expect_refused(run("a 4 0 1 1"), " [34]: invalid step cmd\n", 0);
+  expect_refused(run("b 4 0 1 1 a.lst"), " [35]: invalid pc cmd\n", 0);
+  expect_refused(run("c 105 0 1 1 1 2 3 4"), " [36]: invalid bkp cmd\n", 0);
+  expect_refused(run("d 4 0 1 1 1 2 3 4"), " [36]: invalid sws cmd\n", 0);
 }
 
 TEST_F(NumericGrammar, PcBkpAndSwsTakeTheirParameters) {
@@ -126,7 +120,7 @@ TEST_F(NumericGrammar, PcBkpAndSwsTakeTheirParameters) {
 }
 
 TEST_F(NumericGrammar, CommandsWithoutACountTestReadMissingArgumentsAsEmpty) {
-  expect_refused(run("7"), " [37]: invalid run cmd\n");
+  expect_refused(run("7"), " [37]: invalid run cmd\n", 0);
   EXPECT_EQ(only_call(run("8 5")).values, (values{4, 0}));
   EXPECT_EQ(only_call(run("7 5 0")).values, (values{0, 0}));
   recorded_call call = only_call(run("b 5 0 1 1"));
