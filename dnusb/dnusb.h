@@ -8,7 +8,9 @@
  * exported under their stdcall-decorated names (_ReadUSBMemCheck@24, _ReadUSBMemCheck2@24,
  * _WriteUSBMemCheck@24, _WriteUSBMemCheck2@24, _dn_read_byte@8, _dn_write_byte@12,
  * _dn_write_byte_a@12) and every other one under its plain name; each also has an ordinal
- * (dnusb.def).  On Linux and macOS each decorated name is exported under its base name: the
+ * (dnusb.def).  The x86-64 Windows DLL has no stdcall decoration: it exports every function
+ * under its base name, with the same ordinals.  On Linux and macOS each decorated name is
+ * exported under its base name: the
  * leading underscore and the "@N" suffix dropped, so _ReadUSBMemCheck@24 is ReadUSBMemCheck
  * and _dn_read_byte@8 is dn_read_byte.  The C declarations below use the base names.
  *

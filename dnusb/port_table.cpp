@@ -1,6 +1,7 @@
 // The port layer: which ports a search walks, and the table from a 32-bit handle value to
-// (port, open device).  On Windows a handle is the file handle itself; elsewhere a pointer
-// does not fit 32 bits, so the caller gets a small non-zero number that indexes this table.
+// (port, open device).  On every platform the caller gets a small non-zero number that
+// indexes this table: a pointer, or a 64-bit Windows HANDLE, does not fit a 32-bit value, and
+// one table lets the simulator port serve beside the platform's own.
 #include "port.h"
 
 #include <mutex>
