@@ -2,12 +2,12 @@
 // (pc, bkp, sws, step, stop, run, rst, ac, ini).
 #include <cstring>
 
+#include "base/console.h"
+#include "base/state.h"
 #include "cli/character_memory.h"
 #include "cli/character_options.h"
-#include "cli/console.h"
 #include "cli/grammar.h"
 #include "cli/number.h"
-#include "cli/state.h"
 #include "control/control.h"
 #include "engine/chip_family.h"
 

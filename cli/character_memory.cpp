@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "cli/console.h"
+#include "base/console.h"
+#include "base/state.h"
 #include "cli/number.h"
-#include "cli/state.h"
 #include "control/control.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"

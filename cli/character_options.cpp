@@ -3,8 +3,8 @@
 
 #include <cstring>
 
+#include "base/state.h"
 #include "cli/number.h"
-#include "cli/state.h"
 
 bool is_option(const character_line &line, int i, const char *option) {
   return i < line.argc && std::strcmp(line.argv[i], option) == 0;

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/console.h"
+#include "base/console.h"
+#include "base/platform.h"
+#include "base/state.h"
 #include "cli/grammar.h"
 #include "cli/mcu_table.h"
 #include "cli/number.h"
-#include "cli/platform.h"
-#include "cli/state.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The help text, printed for "help" and for numeric command code 0xe.
-#include "cli/console.h"
+#include "base/console.h"
 #include "cli/grammar.h"
 
 void print_help() {

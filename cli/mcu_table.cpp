@@ -3,8 +3,8 @@
 
 #include <cstring>
 
+#include "base/state.h"
 #include "cli/number.h"
-#include "cli/state.h"
 
 namespace {
 

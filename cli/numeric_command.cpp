@@ -3,17 +3,17 @@
 // (bkp and sws take para1 to argument 9).
 #include <cstring>
 
-#include "cli/console.h"
+#include "base/console.h"
+#include "base/state.h"
 #include "cli/grammar.h"
 #include "cli/number.h"
-#include "cli/state.h"
 #include "control/control.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
 
 namespace {
 
-// The longest path replace_all can hold.
+// The longest path the substitution holds.
 constexpr std::size_t kMaxSubstitutedPath = 255;
 
 struct numeric_line {
@@ -51,14 +51,30 @@ int32_t select_row_with_writer(const numeric_line &line) {
 int usb_or_evk(const numeric_line &line) { return hex_argument(line, 4) == 1 ? kModeUsb : kModeEvk; }
 
 // Argument 6 with every "#njj#" turned into a blank; nullptr (message printed) when the path
-// is too long to be substituted whole.
+// is too long to be substituted whole.  The buffer is the function's own and stays valid until
+// the next call (the program makes one per run).
 const char *substituted_path(const numeric_line &line) {
+  static const char kMarker[] = "#njj#";
+  constexpr std::size_t kMarkerLength = sizeof kMarker - 1;
+  static char result[kMaxSubstitutedPath + 1];
   const char *path = argument(line, 6);
   if (std::strlen(path) > kMaxSubstitutedPath) {
     print_message(" [202]: path too long! \t\n");
     return nullptr;
   }
-  return replace_all(path, "#njj#", " ");
+  // One pass from the left: a blank never forms part of a marker, so what it leaves behind
+  // holds no new one.
+  std::size_t length = 0;
+  while (*path != '\0') {
+    if (std::strncmp(path, kMarker, kMarkerLength) == 0) {
+      result[length++] = ' ';
+      path += kMarkerLength;
+    } else {
+      result[length++] = *path++;
+    }
+  }
+  result[length] = '\0';
+  return result;
 }
 
 void command_download(const numeric_line &line) {

@@ -2,8 +2,8 @@
 #
 # dnusb/dnusb.def is the one list of exports and ordinals.  From it, at configure time:
 #   dnusb_exports.def   the module-definition file dnusb.dll is linked with
-#   dnusb_ordinals.def  every export marked NONAME, turned by dlltool into the import library
-#                       Orvane.exe links with, so the program imports by ordinal only.
+#   dnusb_ordinals.def  every export marked NONAME, turned by dlltool into dnusb.dll's import
+#                       library, so the program imports by ordinal only.
 #
 # Names on i686 (stdcall): a plain export such as GetPrintDeviceHandle is the exported name
 # of the decorated symbol GetPrintDeviceHandle@4; a listed name such as _ReadUSBMemCheck@24 is
@@ -16,8 +16,8 @@
 # (the base name, as in dnusb.h and on Linux), with the same ordinal.
 #
 # The toolchain files load this file through CMAKE_PROJECT_INCLUDE; a top-level
-# include(cmake/windows_binding.cmake) does the same for other Windows builds.  Either way the
-# work is done once, after every directory has made its targets.
+# include(cmake/windows_binding.cmake) does the same for other Windows builds.  Either way
+# dnusb/CMakeLists.txt calls orvane_windows_binding() once the dnusb target exists.
 
 include_guard(GLOBAL)
 
@@ -44,11 +44,6 @@ function(orvane_windows_binding)
   if(NOT WIN32 OR NOT TARGET dnusb)
     return()
   endif()
-  get_property(done GLOBAL PROPERTY ORVANE_WINDOWS_BINDING_DONE)
-  if(done)
-    return()
-  endif()
-  set_property(GLOBAL PROPERTY ORVANE_WINDOWS_BINDING_DONE TRUE)
 
   set(def_file ${PROJECT_SOURCE_DIR}/dnusb/dnusb.def)
   set(header ${PROJECT_SOURCE_DIR}/dnusb/dnusb.h)
@@ -96,7 +91,8 @@ function(orvane_windows_binding)
   set_target_properties(dnusb PROPERTIES PREFIX "" LINK_DEPENDS ${out_dir}/dnusb_exports.def)
   target_link_options(dnusb PRIVATE ${out_dir}/dnusb_exports.def)
 
-  # The ordinal-only import library, and Orvane linking it in place of the DLL's own.
+  # The DLL's import library, written anew after each link from the NONAME list: whatever
+  # links dnusb (the program, through the operations) imports by ordinal only.
   if(NOT CMAKE_DLLTOOL)
     message(FATAL_ERROR "no dlltool found beside the compiler (CMAKE_DLLTOOL)")
   endif()
@@ -105,23 +101,9 @@ function(orvane_windows_binding)
   else()
     set(machine i386:x86-64)
   endif()
-  set(ordinal_lib ${out_dir}/libdnusb_ordinals.a)
-  add_custom_command(OUTPUT ${ordinal_lib}
-    COMMAND ${CMAKE_DLLTOOL} -m ${machine} -d ${out_dir}/dnusb_ordinals.def -l ${ordinal_lib}
-    DEPENDS ${out_dir}/dnusb_ordinals.def
+  add_custom_command(TARGET dnusb POST_BUILD
+    COMMAND ${CMAKE_DLLTOOL} -m ${machine} -d ${out_dir}/dnusb_ordinals.def
+            -l $<TARGET_LINKER_FILE:dnusb>
     COMMENT "Import library of dnusb.dll by ordinal")
-  add_custom_target(dnusb_ordinal_imports DEPENDS ${ordinal_lib})
-
-  # cli/ links Orvane with dnusb, whose own import library imports by name; here that entry
-  # becomes the header target plus the ordinal-only library, and the DLL is still built first.
-  if(TARGET Orvane)
-    get_target_property(orvane_libs Orvane LINK_LIBRARIES)
-    list(TRANSFORM orvane_libs REPLACE "^dnusb$" "dnusb_headers")
-    set_target_properties(Orvane PROPERTIES LINK_LIBRARIES "${orvane_libs}")
-    target_link_libraries(Orvane PRIVATE ${ordinal_lib})
-    add_dependencies(Orvane dnusb dnusb_ordinal_imports)
-    set_property(TARGET Orvane APPEND PROPERTY LINK_DEPENDS ${ordinal_lib})
-  endif()
+  set_property(TARGET dnusb APPEND PROPERTY LINK_DEPENDS ${out_dir}/dnusb_ordinals.def)
 endfunction()
-
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL orvane_windows_binding)

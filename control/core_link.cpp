@@ -1,8 +1,8 @@
 // Common start of the core operations and the access table for their target transfers.
 #include "control/core_link.h"
 
-#include "cli/console.h"
-#include "cli/platform.h"
+#include "base/console.h"
+#include "base/platform.h"
 #include "engine/chip_family.h"
 
 namespace {

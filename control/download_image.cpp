@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/console.h"
-#include "cli/platform.h"
+#include "base/console.h"
+#include "base/platform.h"
 #include "control/control.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"

@@ -1,6 +1,6 @@
 // Flash erase: a run of 4 KB sectors, one sector erase command through the flash writer each.
-#include "cli/console.h"
-#include "cli/platform.h"
+#include "base/console.h"
+#include "base/platform.h"
 #include "control/control.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"

@@ -2,7 +2,7 @@
 // symbol line of the enclosing routine, then the instruction line at the program counter.
 #include <cstdio>
 
-#include "cli/console.h"
+#include "base/console.h"
 #include "control/control.h"
 #include "control/core_link.h"
 #include "control/listing_scan.h"

@@ -1,7 +1,7 @@
 // Core run control: reset, run, stop, single step and the four hardware breakpoints.  Each
 // operation is a short fixed sequence of register transfers after the common start; the
 // results of the transfers are not examined, so a failed read leaves the buffer as it was.
-#include "cli/console.h"
+#include "base/console.h"
 #include "control/control.h"
 #include "control/core_link.h"
 

@@ -1,7 +1,7 @@
 // Probe-side operations of the EVK: the single-wire (Vlane) set-up with its read-back proof,
 // and the activation handshake.
-#include "cli/console.h"
-#include "cli/platform.h"
+#include "base/console.h"
+#include "base/platform.h"
 #include "control/control.h"
 #include "dnusb.h"
 #include "engine/chip_family.h"

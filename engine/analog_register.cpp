@@ -2,8 +2,8 @@
 // digital registers (address 0xb8, data 0xb9, control 0xba).
 #include <cstring>
 
-#include "cli/console.h"
-#include "cli/platform.h"
+#include "base/console.h"
+#include "base/platform.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
 #include "engine/target_route.h"

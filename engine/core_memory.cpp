@@ -3,8 +3,8 @@
 // and differ only in the address test and the numbers of their messages.
 #include <cstring>
 
-#include "cli/console.h"
-#include "cli/platform.h"
+#include "base/console.h"
+#include "base/platform.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
 #include "engine/target_route.h"

@@ -2,8 +2,8 @@
 // commands, a write a page-buffer query and one page program command per byte.
 #include <cstring>
 
-#include "cli/console.h"
-#include "cli/platform.h"
+#include "base/console.h"
+#include "base/platform.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
 #include "engine/target_route.h"

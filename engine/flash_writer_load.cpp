@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/console.h"
-#include "cli/platform.h"
-#include "cli/state.h"
+#include "base/console.h"
+#include "base/platform.h"
+#include "base/state.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
 #include "engine/target_route.h"

@@ -1,6 +1,6 @@
 #include "engine/target_route.h"
 
-#include "cli/platform.h"
+#include "base/platform.h"
 #include "engine/chip_family.h"
 
 dn_handle_t open_target_handle(int mode, int mcu_type) {

@@ -14,10 +14,11 @@ if [ "${ORVANE_SKIP_WINDOWS:-0}" != "1" ]; then
   scripts/windows/build_and_test.sh || status=1
 fi
 
-for preset in default sanitize; do
+# The ci presets are the default and sanitize builds (same build trees) with warnings as errors.
+for preset in ci ci-sanitize; do
   echo "=== $preset: configure and build"
-  cmake --preset "$preset" -DORVANE_WERROR=ON >/dev/null
-  cmake --build --preset "$preset" -j 2
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
   echo "=== $preset: tests"
   ctest --preset "$preset" || status=1
 done

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "cli/console.h"
+#include "base/console.h"
 
 namespace {
 

@@ -4,13 +4,14 @@
 // measured in the same run with a one-byte read and taken off.
 //
 //   bench_engine_read [repeats]
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "bench_support.h"
-#include "harness.h"
 
 namespace {
 
@@ -23,29 +24,50 @@ struct Figures {
   bool ok = false;
 };
 
-size_t count_transfers(harness::Simulator &sim) {
+// One simulator daemon in a rendezvous directory of its own, for one mode.
+struct Simulator {
+  std::string program;
+  std::string dir;
+  std::string log;
+  int ctl(const std::vector<std::string> &args, const std::string &out) const {
+    return bench::simulator(program, "ctl", dir, args, out);
+  }
+};
+
+size_t count_transfers(const Simulator &sim, const std::string &work) {
+  std::string trace_path = work + "/trace.txt";
+  sim.ctl({"trace"}, trace_path);
+  std::string trace = bench::read_text(trace_path);
   size_t n = 0;
-  for (const auto &line : sim.trace()) {
-    if (line.compare(0, 2, "w ") == 0 || line.compare(0, 2, "r ") == 0) ++n;
+  size_t at = 0;
+  while (at < trace.size()) {
+    if (trace.compare(at, 2, "w ") == 0 || trace.compare(at, 2, "r ") == 0) ++n;
+    size_t end = trace.find('\n', at);
+    if (end == std::string::npos) break;
+    at = end + 1;
   }
   return n;
 }
 
-Figures measure(harness::Simulator &sim, const harness::Install &install,
-                const std::vector<std::string> &args, int repeats) {
+Figures measure(const Simulator &sim, const std::string &work, const std::vector<std::string> &args,
+                int repeats) {
   Figures best;
   best.seconds = 1e9;
+  std::vector<std::string> argv = {bench::built_bin_dir() + "/Orvane"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::string console = work + "/console.txt";
   for (int i = 0; i < repeats; ++i) {
-    sim.ctl("trace-clear");
+    sim.ctl({"trace-clear"}, sim.log);
     double begin = bench::now_ms();
-    harness::RunResult result = harness::run_orvane(install, args, &sim);
+    int exit_code = bench::run(argv, sim.dir, console);
     double seconds = (bench::now_ms() - begin) / 1000;
-    if (result.out.find("All ") == std::string::npos || result.exit_code != 0) {
-      std::printf("  run failed: %s\n", result.out.c_str());
+    std::string out = bench::read_text(console);
+    if (out.find("All ") == std::string::npos || exit_code != 0) {
+      std::printf("  run failed: %s\n", out.c_str());
       return best;
     }
     if (seconds < best.seconds) best.seconds = seconds;
-    best.transfers = count_transfers(sim);
+    best.transfers = count_transfers(sim, work);
     best.ok = true;
   }
   return best;
@@ -60,23 +82,35 @@ size_t per_chunk(bool evk) { return evk ? 3 : 1; }
 int main(int argc, char **argv) {
   int repeats = argc > 1 ? std::atoi(argv[1]) : 3;
   if (repeats < 1) repeats = 1;
-  harness::Install install;
-  std::string out = install.path("read.bin");
+  std::string work = bench::make_work_dir("orvane-read-bench");
+  if (work.empty()) return 1;
+  std::string out = work + "/read.bin";
   double usb_rate = 0;
+  int status = 0;
   std::printf("1 MB rc read to a file, zero-latency simulator, best of %d\n", repeats);
   for (const char *mode : {"usb", "evk"}) {
     bool evk = std::string(mode) == "evk";
-    harness::Simulator sim(std::string("--mode ") + mode + " --type 3 --timing zero");
-    if (!sim.running()) return 1;
+    Simulator sim{bench::built_bin_dir() + "/zk32-sim", work + "/sim-" + mode, work + "/sim.log"};
+    mkdir(sim.dir.c_str(), 0700);
+    if (bench::simulator(sim.program, "start", sim.dir,
+                         {"--mode", mode, "--type", "3", "--timing", "zero"}, sim.log) != 0) {
+      std::printf("zk32-sim did not start: %s\n", bench::read_text(sim.log).c_str());
+      status = 1;
+      break;
+    }
     std::vector<std::string> big = {"4715", "rc", "40000", "-s", "1M", "-o", out};
     std::vector<std::string> small = {"4715", "rc", "40000", "-s", "1", "-o", out};
     if (!evk) {
       big.push_back("-u");
       small.push_back("-u");
     }
-    Figures base = measure(sim, install, small, repeats);
-    Figures full = measure(sim, install, big, repeats);
-    if (!base.ok || !full.ok) return 1;
+    Figures base = measure(sim, work, small, repeats);
+    Figures full = measure(sim, work, big, repeats);
+    bench::simulator(sim.program, "stop", sim.dir, {}, sim.log);
+    if (!base.ok || !full.ok) {
+      status = 1;
+      break;
+    }
     double seconds = full.seconds - base.seconds;
     double rate = seconds > 0 ? kMegabyte / seconds : 0;
     // The one-byte run is the fixed part plus one chunk; the full read adds 1023 chunks.
@@ -93,5 +127,6 @@ int main(int argc, char **argv) {
     else if (usb_rate > 0)
       std::printf("evk/usb throughput ratio %.3f\n", rate / usb_rate);
   }
-  return 0;
+  bench::remove_tree(work);
+  return status;
 }

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "child_process.h"
+#include "support/child_process.h"
 
 namespace bench {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "base/state.h"
 #include "cli/entry.h"
-#include "cli/state.h"
 
 const char kStandardConfig[] =
     "[MCU]\r\n"

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/state.h"
 #include "cli/entry.h"
 #include "cli/mcu_table.h"
-#include "cli/state.h"
 #include "tests/cli/cli_fixture.h"
 
 namespace {

@@ -35,6 +35,7 @@ TEST_F(NumericGrammar, DownloadTakesTypeAndWriterFromTheRow) {
 
 TEST_F(NumericGrammar, DownloadPathsGetABlankForEachMarker) {
   EXPECT_EQ(only_call(run("1 1 0 1 1 My#njj#Desktop#njj#a.bin")).path, "My Desktop a.bin");
+  EXPECT_EQ(only_call(run("1 1 0 1 1 #njj##njj#a#njj")).path, "  a#njj");
   std::string long_path(256, 'a');
   expect_refused(run_args({"1", "1", "0", "1", "1", long_path}), " [202]: path too long! \t\n", 0);
   EXPECT_EQ(only_call(run_args({"1", "1", "0", "1", "1", long_path.substr(1)})).path.size(), 255u);

@@ -1,7 +1,7 @@
 // Recording versions of every operation the grammars may call.
 #include "tests/cli/operation_recorder.h"
 
-#include "cli/state.h"
+#include "base/state.h"
 #include "control/control.h"
 #include "engine/engine.h"
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "cli/state.h"
+#include "base/state.h"
 #include "engine/engine.h"
 
 namespace {

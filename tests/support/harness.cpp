@@ -20,7 +20,7 @@
 
 #include <gtest/gtest.h>
 
-#include "child_process.h"
+#include "support/child_process.h"
 #include "sim_wire.h"
 
 namespace fs = std::filesystem;

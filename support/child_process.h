@@ -2,8 +2,8 @@
 // (whose children keep the descriptors they inherit, so a pipe would never close) and by the
 // benchmarks (which also want the child's resource usage).  No GoogleTest here: the benchmarks
 // include it without the test library.
-#ifndef ORVANE_TESTS_CHILD_PROCESS_H
-#define ORVANE_TESTS_CHILD_PROCESS_H
+#ifndef ORVANE_SUPPORT_CHILD_PROCESS_H
+#define ORVANE_SUPPORT_CHILD_PROCESS_H
 
 #include <fcntl.h>
 #include <stdlib.h>

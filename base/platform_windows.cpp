@@ -1,5 +1,5 @@
 // The program's platform calls on Windows: GetModuleFileNameA, timeGetTime (winmm), Sleep.
-#include "cli/platform.h"
+#include "base/platform.h"
 
 #include <cstring>
 

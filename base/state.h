@@ -1,6 +1,6 @@
 // Process-wide state filled by the front end and read by the operations.
-#ifndef ORVANE_CLI_STATE_H
-#define ORVANE_CLI_STATE_H
+#ifndef ORVANE_BASE_STATE_H
+#define ORVANE_BASE_STATE_H
 
 #include <cstdint>
 

@@ -1,5 +1,5 @@
 // The program's platform calls on Linux and macOS.
-#include "cli/platform.h"
+#include "base/platform.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,6 +1,6 @@
 // The program's few platform calls: its own directory, a millisecond clock and a sleep.
-#ifndef ORVANE_CLI_PLATFORM_H
-#define ORVANE_CLI_PLATFORM_H
+#ifndef ORVANE_BASE_PLATFORM_H
+#define ORVANE_BASE_PLATFORM_H
 
 #include <cstddef>
 #include <cstdint>

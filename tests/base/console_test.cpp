@@ -1,4 +1,4 @@
-// The console services and the POSIX platform layer.
+// The console printer, the busy wait and the POSIX platform layer.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,37 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "cli/console.h"
-#include "cli/platform.h"
-
-TEST(ReplaceAll, ReplacesEveryOccurrence) {
-  EXPECT_STREQ(replace_all("C:\\My#njj#Files\\a#njj#b.bin", "#njj#", " "),
-               "C:\\My Files\\a b.bin");
-  EXPECT_STREQ(replace_all("plain.bin", "#njj#", " "), "plain.bin");
-  EXPECT_STREQ(replace_all("#njj##njj#", "#njj#", " "), "  ");
-}
-
-TEST(ReplaceAll, SearchesAgainFromTheStartAfterEachReplacement) {
-  // "aabb": replacing "ab" by "a" leaves "aab", then "aa".
-  EXPECT_STREQ(replace_all("aabb", "ab", "a"), "aa");
-}
-
-TEST(ReplaceAll, NeverGoesBeyond255Characters) {
-  std::string long_text(300, 'x');
-  const char *result = replace_all(long_text.c_str(), "#njj#", " ");
-  EXPECT_EQ(std::strlen(result), 255u);
-
-  std::string growing = std::string(200, 'y') + "ab";
-  result = replace_all(growing.c_str(), "ab", std::string(100, 'z').c_str());
-  EXPECT_EQ(std::strlen(result), 255u);
-  EXPECT_EQ(std::string(result), std::string(200, 'y') + std::string(55, 'z'));
-}
-
-TEST(ReplaceAll, EndsWhenTheReplacementRecreatesThePattern) {
-  EXPECT_STREQ(replace_all("a", "a", "a"), "a");
-  EXPECT_EQ(std::strlen(replace_all("a", "a", "aa")), 255u);
-  EXPECT_STREQ(replace_all("abc", "", "x"), "abc");
-}
+#include "base/console.h"
+#include "base/platform.h"
 
 TEST(WaitMs, WaitsAtLeastTheGivenTimeAndZeroReturnsAtOnce) {
   uint32_t start = clock_ms();

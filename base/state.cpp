@@ -1,5 +1,5 @@
 // The process-wide state: the MCU table from config.ini and the paths the grammars fill in.
-#include "cli/state.h"
+#include "base/state.h"
 
 mcu_row mcu_table[kMcuRows];
 int32_t mcu_count = 0;
