@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "sim/bus.h"
+#include "sim/clock.h"
 #include "sim/core_isa.h"
 #include "sim/settings.h"
 
@@ -33,7 +34,8 @@ class Core : public Peripheral {
  public:
   enum class Program { kFlash, kSram, kFlashWriter };
 
-  Core(Bus &bus, NorFlash &flash, const Settings &settings, int mcu_type, uint32_t sram_base);
+  Core(Bus &bus, NorFlash &flash, const Settings &settings, const Clock &clock, int mcu_type,
+       uint32_t sram_base);
 
   uint8_t read(uint32_t address) override;
   void write(uint32_t address, uint8_t value) override;
@@ -64,6 +66,7 @@ class Core : public Peripheral {
   Bus &bus_;
   NorFlash &flash_;
   const Settings &settings_;
+  const Clock &clock_;
   int mcu_type_;
   uint32_t sram_base_;
   uint8_t control_ = 0;
