@@ -96,6 +96,16 @@ TEST_F(BytePrimitives, SpiEraseProgramAndReadData) {
   EXPECT_TRUE(flash_read(0, 0).empty());
 }
 
+TEST_F(BytePrimitives, ChipResetReturnsThePeripheralsToTheirPowerUpState) {
+  write_enable();
+  reg(0xb8, 0x42);
+  reg(0x6f, 0x20);
+  EXPECT_EQ(0x01, host.read_byte(0x0d));  // deselected
+  EXPECT_EQ(0x00, host.read_byte(0xb8));
+  flash_write(0x3000, {0x00}, false);  // the latch set before the reset is gone
+  EXPECT_EQ("ff", host.ctl("flash-read 3000 1"));
+}
+
 TEST_F(BytePrimitives, SpiProgramAndEraseNeedTheWriteEnableLatch) {
   flash_write(0x2000, {0x00}, false);
   EXPECT_EQ("ff", host.ctl("flash-read 2000 1"));
