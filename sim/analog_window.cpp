@@ -1,7 +1,5 @@
 #include "sim/analog_window.h"
 
-#include "sim/clock.h"
-
 namespace zk32sim {
 
 namespace {
@@ -27,7 +25,7 @@ void AnalogWindow::finish() {
 }
 
 uint8_t AnalogWindow::peek(uint32_t address) {
-  bool is_busy = busy(now_ms());
+  bool is_busy = busy(clock_.now_ms());
   if (address == kAnalogAddress) return address_;
   if (address == kAnalogData) return data_;
   return uint8_t((control_ & 0xfe) | (is_busy ? 1 : 0));
@@ -36,7 +34,7 @@ uint8_t AnalogWindow::peek(uint32_t address) {
 uint8_t AnalogWindow::read(uint32_t address) { return peek(address); }
 
 void AnalogWindow::write(uint32_t address, uint8_t value) {
-  busy(now_ms());
+  busy(clock_.now_ms());
   if (address == kAnalogAddress) {
     address_ = value;
   } else if (address == kAnalogData) {
@@ -48,7 +46,7 @@ void AnalogWindow::write(uint32_t address, uint8_t value) {
     pending_ = true;
     started_ = value;
     forever_ = ms == kNever;
-    done_ms_ = now_ms() + (ms > 0 ? ms : 0);
+    done_ms_ = clock_.now_ms() + (ms > 0 ? ms : 0);
     if (!forever_ && ms <= 0) finish();
   }
 }

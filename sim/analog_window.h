@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "sim/bus.h"
+#include "sim/clock.h"
 #include "sim/settings.h"
 
 namespace zk32sim {
@@ -20,7 +21,8 @@ constexpr uint32_t kAnalogControl = 0xba;
 
 class AnalogWindow : public Peripheral {
  public:
-  explicit AnalogWindow(const Settings &settings) : settings_(settings) {}
+  AnalogWindow(const Settings &settings, const Clock &clock)
+      : settings_(settings), clock_(clock) {}
   uint8_t read(uint32_t address) override;
   void write(uint32_t address, uint8_t value) override;
   uint8_t peek(uint32_t address) override;
@@ -34,6 +36,7 @@ class AnalogWindow : public Peripheral {
   void finish();
 
   const Settings &settings_;
+  const Clock &clock_;
   uint8_t analog_[256] = {};
   uint8_t address_ = 0, data_ = 0, control_ = 0;
   bool pending_ = false;  // an access started and not yet carried out

@@ -1,11 +1,20 @@
 #include "sim/bus.h"
 
+#include <algorithm>
+
 namespace zk32sim {
 
 Bus::Bus(uint32_t size) : mask_(size - 1), storage_(size, 0), routes_(kRoutedSpan, nullptr) {}
 
 void Bus::attach(uint32_t first, uint32_t last, Peripheral *peripheral) {
   for (uint32_t a = first; a <= last && a < kRoutedSpan; ++a) routes_[a] = peripheral;
+  if (std::find(peripherals_.begin(), peripherals_.end(), peripheral) == peripherals_.end()) {
+    peripherals_.push_back(peripheral);
+  }
+}
+
+void Bus::reset_peripherals() {
+  for (Peripheral *p : peripherals_) p->reset();
 }
 
 uint8_t Bus::read(uint32_t address) {

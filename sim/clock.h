@@ -1,17 +1,19 @@
 // The simulator's time source: a monotonic millisecond clock.  Every time-based behaviour is
-// worked out lazily from it when a request arrives.
+// worked out lazily from it when a request arrives, so a clock that moves only when told
+// (tests) lets latencies, busy bits and time-outs play out without waiting for them.
 #ifndef ZK32SIM_CLOCK_H
 #define ZK32SIM_CLOCK_H
 
-#include <chrono>
-#include <cstdint>
-
 namespace zk32sim {
 
-inline double now_ms() {
-  using namespace std::chrono;
-  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual double now_ms() const = 0;
+};
+
+// The real monotonic clock, shared by every device that is given no other.
+const Clock &real_clock();
 
 }  // namespace zk32sim
 

@@ -1,6 +1,5 @@
 #include "sim/core.h"
 
-#include "sim/clock.h"
 #include "sim/nor_flash.h"
 #include "sim/writer_image.h"
 
@@ -13,9 +12,14 @@ constexpr long kMaxStepsPerAdvance = 200000;
 constexpr uint32_t kWriterIdlePc = 0x40;  // the flash writer waits in its polling loop
 }  // namespace
 
-Core::Core(Bus &bus, NorFlash &flash, const Settings &settings, int mcu_type,
-           uint32_t sram_base)
-    : bus_(bus), flash_(flash), settings_(settings), mcu_type_(mcu_type), sram_base_(sram_base) {
+Core::Core(Bus &bus, NorFlash &flash, const Settings &settings, const Clock &clock,
+           int mcu_type, uint32_t sram_base)
+    : bus_(bus),
+      flash_(flash),
+      settings_(settings),
+      clock_(clock),
+      mcu_type_(mcu_type),
+      sram_base_(sram_base) {
   reset();
 }
 
@@ -25,7 +29,7 @@ void Core::reset() {
   reset_reads_ = 0;
   regs_ = CoreRegisters();
   program_ = Program::kFlash;
-  last_ms_ = now_ms();
+  last_ms_ = clock_.now_ms();
   skip_breakpoint_ = false;
 }
 
@@ -34,7 +38,7 @@ void Core::start(Program program, uint32_t pc) {
   regs_ = CoreRegisters();
   regs_.pc = pc;
   held_ = false;
-  last_ms_ = now_ms();
+  last_ms_ = clock_.now_ms();
   skip_breakpoint_ = false;
 }
 
@@ -64,7 +68,8 @@ void Core::write(uint32_t address, uint8_t value) {
     write_control(value);
   } else if (address == kResetRegister) {
     if (value == 0x20) {
-      reset();  // the MCU restarts and boots the firmware in flash
+      // The whole chip restarts, the core with its peripherals, and boots the firmware in flash.
+      bus_.reset_peripherals();
     } else {
       bus_.raw(address) = value;
     }
@@ -92,7 +97,7 @@ void Core::write_control(uint8_t value) {
   if (value & 0x02) return;  // halted
   if ((before & 0x02) && !held_) {
     // Clearing the halt bit resumes where the core stopped, whatever else the byte holds.
-    last_ms_ = now_ms();
+    last_ms_ = clock_.now_ms();
     skip_breakpoint_ = true;
     return;
   }
@@ -104,7 +109,7 @@ void Core::write_control(uint8_t value) {
     }
     return;
   }
-  if (!held_) last_ms_ = now_ms();
+  if (!held_) last_ms_ = clock_.now_ms();
 }
 
 uint32_t Core::fetch(uint32_t address) {

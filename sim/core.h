@@ -3,7 +3,8 @@
 //          `reset-ready-after`th read since the request on, however often the request is
 //          repeated meanwhile), the start byte (0x88; 0x80 on MCU type 4) starts
 //          the core at the SRAM base, bit 1 halts, clearing bit 1 resumes;
-//   0x6f   reset register: 0x20 resets the MCU, which then runs the firmware in flash;
+//   0x6f   reset register: 0x20 resets the MCU (the core and every peripheral on its bus),
+//          which then runs the firmware in flash;
 //   0x610..0x61f  four breakpoints (address bytes 0..2, enable bit 0 of byte 3);
 //   0x613  also run control: bit 7 written while halted takes one step;
 //   0x6bc..0x6bf  program counter (read-only; `pc-set` sets it from outside).
@@ -15,6 +16,7 @@
 #include <cstdint>
 
 #include "sim/bus.h"
+#include "sim/clock.h"
 #include "sim/core_isa.h"
 #include "sim/settings.h"
 
@@ -33,7 +35,8 @@ class Core : public Peripheral {
  public:
   enum class Program { kFlash, kSram, kFlashWriter };
 
-  Core(Bus &bus, NorFlash &flash, const Settings &settings, int mcu_type, uint32_t sram_base);
+  Core(Bus &bus, NorFlash &flash, const Settings &settings, const Clock &clock, int mcu_type,
+       uint32_t sram_base);
 
   uint8_t read(uint32_t address) override;
   void write(uint32_t address, uint8_t value) override;
@@ -64,6 +67,7 @@ class Core : public Peripheral {
   Bus &bus_;
   NorFlash &flash_;
   const Settings &settings_;
+  const Clock &clock_;
   int mcu_type_;
   uint32_t sram_base_;
   uint8_t control_ = 0;

@@ -4,8 +4,8 @@
 // The zk32-sim daemon wraps one Device behind a socket; tests and the USB-level harness drive
 // it directly.  A Device is driven from one thread at a time (callers lock).  Time-based
 // behaviour (flash-writer timings, busy bits, the activation delay, a running core's program
-// counter) follows a real monotonic clock and is computed when a request arrives: there are no
-// threads inside the model.
+// counter) follows a monotonic clock (the real one unless the creator passes another) and is
+// computed when a request arrives: there are no threads inside the model.
 #ifndef ZK32SIM_DEVICE_MODEL_H
 #define ZK32SIM_DEVICE_MODEL_H
 
@@ -15,6 +15,8 @@
 #include <string>
 
 namespace zk32sim {
+
+class Clock;
 
 struct SetupPacket {
   uint8_t request_type, request;
@@ -26,6 +28,7 @@ struct Options {
   int mcu_type = 1;           // 1..4 (3 and 4: SRAM at 0x40000)
   bool zero_timing = true;    // false: realistic latencies (see sim/README.md)
   uint32_t flash_size = 1u << 20;
+  const Clock *clock = nullptr;  // nullptr: the real clock; else must outlive the device
 };
 
 class DeviceState;

@@ -8,7 +8,8 @@ namespace zk32sim {
 
 DeviceState::DeviceState(const Options &options) : options_(options) {
   apply_timing(settings_, options.zero_timing);
-  ChipContext context{settings_, faults_, trace_};
+  ChipContext context{settings_, faults_, trace_,
+                      options.clock ? *options.clock : real_clock()};
   target_.reset(new TargetChip(options.mcu_type, options.flash_size, context));
   if (options.mode == "evk") probe_.reset(new EvkProbe(*target_, context));
 }

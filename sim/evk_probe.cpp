@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "sim/clock.h"
-
 namespace zk32sim {
 
 namespace {
@@ -64,7 +62,7 @@ void EvkProbe::write_request(uint32_t address, const uint8_t *data, size_t n, bo
     if (control_byte_ == kActivate) {
       int ms = context_.settings.activation_ms;
       activating_ = ms != kNever;
-      activation_due_ms_ = now_ms() + (ms > 0 ? ms : 0);
+      activation_due_ms_ = context_.clock.now_ms() + (ms > 0 ? ms : 0);
     }
   }
   advance();
@@ -87,11 +85,11 @@ void EvkProbe::take_command() {
   snprintf(line, sizeof line, "evk %04x %x %x", command_.code, command_.word0, command_.count);
   context_.trace.event(line);
   pending_ = true;
-  due_ms_ = now_ms() + context_.settings.evk_command_ms;
+  due_ms_ = context_.clock.now_ms() + context_.settings.evk_command_ms;
 }
 
 void EvkProbe::advance() {
-  double now = now_ms();
+  double now = context_.clock.now_ms();
   if (pending_ && !context_.faults.probe_silent && now >= due_ms_) {
     pending_ = false;
     bool ok = !context_.faults.probe_fail && carry_out(command_);

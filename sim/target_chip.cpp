@@ -2,7 +2,6 @@
 
 #include "sim/analog_window.h"
 #include "sim/chip_registers.h"
-#include "sim/clock.h"
 #include "sim/core.h"
 #include "sim/flash_writer.h"
 #include "sim/nor_flash.h"
@@ -25,10 +24,10 @@ TargetChip::TargetChip(int mcu_type, uint32_t flash_size, ChipContext context)
       bus_(kAddressSpace),
       flash_(new NorFlash(flash_size)),
       registers_(new ChipRegisters(context.settings)),
-      core_(new Core(bus_, *flash_, context.settings, mcu_type, sram_base_)),
+      core_(new Core(bus_, *flash_, context.settings, context.clock, mcu_type, sram_base_)),
       writer_(new FlashWriter(bus_, *flash_, *core_, context.settings, context.faults,
                               context.trace, mcu_type, sram_base_, sram_size_)),
-      analog_(new AnalogWindow(context.settings)),
+      analog_(new AnalogWindow(context.settings, context.clock)),
       spi_(new SpiFlashPort(*flash_)),
       otp_(new OtpArray(bus_, *analog_, *core_)) {
   bus_.attach(kIdentityFirst, kIdentityLast, registers_.get());
@@ -69,7 +68,7 @@ void TargetChip::poke(uint32_t address, uint8_t value) {
 }
 
 void TargetChip::advance() {
-  double now = now_ms();
+  double now = context_.clock.now_ms();
   core_->advance(now);
   writer_->advance(now);
 }

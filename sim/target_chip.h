@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "sim/bus.h"
+#include "sim/clock.h"
 #include "sim/settings.h"
 #include "sim/trace_log.h"
 
@@ -26,6 +27,7 @@ struct ChipContext {
   Settings &settings;
   Faults &faults;
   TraceLog &trace;
+  const Clock &clock;
 };
 
 class TargetChip {

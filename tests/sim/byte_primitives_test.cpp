@@ -2,9 +2,6 @@
 // a time as the byte primitives and the analog access drive them.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "tests/sim/host.h"
 
 using simtest::Host;
@@ -99,6 +96,16 @@ TEST_F(BytePrimitives, SpiEraseProgramAndReadData) {
   EXPECT_TRUE(flash_read(0, 0).empty());
 }
 
+TEST_F(BytePrimitives, ChipResetReturnsThePeripheralsToTheirPowerUpState) {
+  write_enable();
+  reg(0xb8, 0x42);
+  reg(0x6f, 0x20);
+  EXPECT_EQ(0x01, host.read_byte(0x0d));  // deselected
+  EXPECT_EQ(0x00, host.read_byte(0xb8));
+  flash_write(0x3000, {0x00}, false);  // the latch set before the reset is gone
+  EXPECT_EQ("ff", host.ctl("flash-read 3000 1"));
+}
+
 TEST_F(BytePrimitives, SpiProgramAndEraseNeedTheWriteEnableLatch) {
   flash_write(0x2000, {0x00}, false);
   EXPECT_EQ("ff", host.ctl("flash-read 2000 1"));
@@ -131,7 +138,9 @@ TEST_F(BytePrimitives, AnalogAccessIsBusyForTheConfiguredTime) {
   host.write_byte(0xb8, 0x42);
   host.write_byte(0xba, 0x40);
   EXPECT_EQ(1, host.read_byte(0xba) & 1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  host.pass_ms(19);
+  EXPECT_EQ(1, host.read_byte(0xba) & 1);
+  host.pass_ms(1);
   EXPECT_EQ(0, host.read_byte(0xba) & 1);
   EXPECT_EQ(0x99, host.read_byte(0xb9));
 
@@ -141,7 +150,7 @@ TEST_F(BytePrimitives, AnalogAccessIsBusyForTheConfiguredTime) {
 
   host.ctl("set analog-busy-ms never");
   analog_write(0x44, 0x11);
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  host.pass_ms(60000);
   EXPECT_EQ(1, host.read_byte(0xba) & 1);
   EXPECT_EQ("00", host.ctl("analog-read 44 1"));
 }

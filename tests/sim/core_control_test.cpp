@@ -2,9 +2,6 @@
 // breakpoints and the program counter.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "tests/sim/host.h"
 
 using simtest::Host;
@@ -12,15 +9,13 @@ using simtest::Layout;
 
 namespace {
 
-void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
 class CoreControl : public ::testing::Test {
  protected:
   // Boots the sample firmware from flash, as after a download and "rst".
   void boot_sample_firmware() {
     ASSERT_EQ("ok", host.ctl(std::string("flash-load ") + ZK32_EXAMPLES_DIR "/firmware.bin"));
     host.write_byte(0x6f, 0x20);
-    pause_ms(3);
+    host.pass_ms(3);
   }
   void stop() { host.write_byte(0x602, host.read_byte(0x602) | 0x02); }
   void step() {
@@ -57,7 +52,7 @@ TEST_F(CoreControl, StoppedFirmwareShowsPcInsideTheMainLoop) {
   EXPECT_LE(at, 0x13cu);
   EXPECT_EQ(2, host.read_byte(0x602) & 2);
   // A halted core stays put.
-  pause_ms(2);
+  host.pass_ms(2);
   EXPECT_EQ(at, pc());
 }
 
@@ -78,12 +73,12 @@ TEST_F(CoreControl, StepExecutesExactlyOneInstruction) {
 TEST_F(CoreControl, EnabledBreakpointHaltsTheRunningCore) {
   boot_sample_firmware();
   host.write(0x610, {0x30, 0x01, 0x00, 0x01});  // entry 0: 0x130, enabled
-  pause_ms(3);
+  host.pass_ms(3);
   EXPECT_EQ(0x130u, pc());
   EXPECT_EQ(2, host.read_byte(0x602) & 2);
   // Run leaves the breakpoint behind and meets it again on the next pass of the loop.
   run();
-  pause_ms(3);
+  host.pass_ms(3);
   EXPECT_EQ(0x130u, pc());
   // Disabled again, the core runs freely.
   host.write(0x610, {0x30, 0x01, 0x00, 0x00});
@@ -96,12 +91,12 @@ TEST_F(CoreControl, ResumeKeepsTheProgramCounterAfterAnSramStart) {
   host.write(0x8000, {0x13, 0, 0, 0, 0x00, 0x80, 0x00, 0xe0});  // nop; j 0x8000
   host.write_byte(0x602, 0x05);
   host.write_byte(0x602, 0x88);
-  pause_ms(2);
+  host.pass_ms(2);
   stop();
   uint32_t at = pc();
   EXPECT_TRUE(at == 0x8000u || at == 0x8004u);
   run();  // clearing the halt bit of 0x8a writes 0x88 again: a resume, not a restart
-  pause_ms(1);
+  host.pass_ms(1);
   stop();
   at = pc();
   EXPECT_TRUE(at == 0x8000u || at == 0x8004u);

@@ -2,9 +2,6 @@
 // single-wire registers.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "tests/sim/host.h"
 
 using simtest::Host;
@@ -95,7 +92,9 @@ TEST_F(EvkProbe, ActivationChangesTheStatusWordAfterItsDelay) {
   EXPECT_EQ(before, host.read_word(0x9ff4));
   EXPECT_EQ(1u, command(0x7f, 1, 0xC100));
   EXPECT_NE('S', host.read_byte(0xa000));
-  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  host.pass_ms(29);
+  EXPECT_EQ(before, host.read_word(0x9ff4));
+  host.pass_ms(1);
   EXPECT_NE(before, host.read_word(0x9ff4));
   EXPECT_EQ(1u, command(0x7f, 1, 0xC100));
   EXPECT_EQ('S', host.read_byte(0xa000));
@@ -105,7 +104,7 @@ TEST_F(EvkProbe, ActivationThatNeverCompletes) {
   host.ctl("set activation-ms never");
   uint32_t before = host.read_word(0x9ff4);
   host.write_byte(0x9fff, 0x4d);
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  host.pass_ms(60000);
   EXPECT_EQ(before, host.read_word(0x9ff4));
 }
 

@@ -26,8 +26,10 @@ struct Reply {
 
 class FlashWriter : public ::testing::TestWithParam<int> {
  protected:
-  FlashWriter() : host(Host::options("usb", GetParam())) {}
-  bool high() const { return GetParam() >= 3; }
+  FlashWriter() : FlashWriter(GetParam(), simtest::Time::kManual) {}
+  FlashWriter(int type, simtest::Time time) : type_(type), host(Host::options("usb", type), time) {}
+  int type() const { return type_; }
+  bool high() const { return type() >= 3; }
   uint32_t base() const { return high() ? 0x40000 : 0x8000; }
   Layout layout() const { return high() ? Layout::kLong : Layout::kShort; }
 
@@ -39,7 +41,7 @@ class FlashWriter : public ::testing::TestWithParam<int> {
       std::vector<uint8_t> chunk(image.begin() + at, image.begin() + at + n);
       host.write(base() + uint32_t(at), chunk, layout());
     }
-    host.write_byte(0x602, GetParam() == 4 ? 0x80 : 0x88, layout());
+    host.write_byte(0x602, type() == 4 ? 0x80 : 0x88, layout());
   }
   void load_shipped_writer() { load(file_bytes(ZK32_WRITER_DIR "/zk4715.bin")); }
 
@@ -66,6 +68,7 @@ class FlashWriter : public ::testing::TestWithParam<int> {
     return r.result + (high() ? 0x40000 : 0);
   }
 
+  int type_;
   Host host;
 };
 
@@ -146,15 +149,33 @@ TEST_P(FlashWriter, OtherImagesAndStoppedCoresNeverAcknowledge) {
 TEST_P(FlashWriter, TakesTheConfiguredTimeForAnErase) {
   load_shipped_writer();
   host.ctl("set writer-erase-ms 30");
-  Reply r = command('M', 0, 4, 2);
-  EXPECT_FALSE(r.acknowledged);
-  for (int i = 0; i < 1000 && (host.read_byte(base() + 7, layout()) & 0x80); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  EXPECT_FALSE(command('M', 0, 4, 2).acknowledged);
+  host.pass_ms(29);
+  EXPECT_EQ(0x80, host.read_byte(base() + 7, layout()) & 0x80);
+  host.pass_ms(1);
+  EXPECT_EQ(0, host.read_byte(base() + 7, layout()) & 0x80);
   EXPECT_EQ('M', host.read_byte(base() + 6, layout()));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryMcuType, FlashWriter, ::testing::Values(1, 2, 3, 4));
+
+// The same latency on the real clock: the erase is acknowledged, and not before its time.
+class FlashWriterOnRealTime : public FlashWriter {
+ protected:
+  FlashWriterOnRealTime() : FlashWriter(1, simtest::Time::kReal) {}
+};
+
+TEST_F(FlashWriterOnRealTime, EraseIsAcknowledgedAfterItsTime) {
+  load_shipped_writer();
+  host.ctl("set writer-erase-ms 30");
+  auto start = std::chrono::steady_clock::now();
+  command('M', 0, 4, 1);
+  for (int i = 0; i < 10000 && (host.read_byte(base() + 7, layout()) & 0x80); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+  EXPECT_EQ('M', host.read_byte(base() + 6, layout()));
+}
 
 TEST(WriterImages, ShippedImagesAreSmallAndRecognisable) {
   for (const char *name : {"zk4710.bin", "zk4712.bin", "zk4715.bin", "zk4716.bin"}) {

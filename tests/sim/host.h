@@ -1,5 +1,6 @@
 // Drives a simulated device the way the library's vendor requests reach it: one control
-// transfer per request, header bytes included in the data stage.
+// transfer per request, header bytes included in the data stage.  Time stands still for the
+// device until the test moves it on with pass_ms (unless the real clock is asked for).
 #ifndef TESTS_SIM_HOST_H
 #define TESTS_SIM_HOST_H
 
@@ -8,15 +9,29 @@
 #include <string>
 #include <vector>
 
+#include "sim/clock.h"
 #include "sim/device_model.h"
 
 namespace simtest {
 
 enum class Layout { kShort, kLong };
+enum class Time { kManual, kReal };
+
+class ManualClock : public zk32sim::Clock {
+ public:
+  double now_ms() const override { return now_; }
+  void pass_ms(double ms) { now_ += ms; }
+
+ private:
+  double now_ = 1000;
+};
 
 class Host {
  public:
-  explicit Host(const zk32sim::Options &options) : device_(zk32sim::Device::create(options)) {}
+  explicit Host(zk32sim::Options options, Time time = Time::kManual) {
+    if (time == Time::kManual) options.clock = &clock_;
+    device_ = zk32sim::Device::create(options);
+  }
   static zk32sim::Options options(const std::string &mode, int type) {
     zk32sim::Options o;
     o.mode = mode;
@@ -81,8 +96,10 @@ class Host {
   }
   bool last_ok() const { return last_ok_; }
   zk32sim::Device &device() { return *device_; }
+  void pass_ms(double ms) { clock_.pass_ms(ms); }
 
  private:
+  ManualClock clock_;  // declared first: the device uses it until it is destroyed
   std::unique_ptr<zk32sim::Device> device_;
   bool last_ok_ = false;
 };
