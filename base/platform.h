@@ -1,4 +1,6 @@
-// The program's few platform calls: its own directory, a millisecond clock and a sleep.
+// The program's few platform calls: its own directory, a millisecond clock and a sleep, and
+// file opening.  Tests replace the clock, the sleep and the program's path (as the library's
+// clock.h lets them), so time-outs run at once and a run in-process finds its own install.
 #ifndef ORVANE_BASE_PLATFORM_H
 #define ORVANE_BASE_PLATFORM_H
 
@@ -19,6 +21,10 @@ uint32_t clock_ms();
 
 // A real sleep of the given milliseconds (Sleep).
 void sleep_ms(uint32_t milliseconds);
+
+// Test hooks: use these instead (nullptr restores the real ones).
+void override_clock(uint32_t (*clock)(), void (*sleep)(uint32_t milliseconds));
+void override_program_path(const char *path);
 
 // Opens a file whose path may use backslashes as separators (paths from config.ini and paths
 // built from the program directory).  On POSIX each backslash acts as '/'.  Same as fopen.

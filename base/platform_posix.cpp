@@ -1,5 +1,6 @@
 // The program's platform calls on Linux and macOS.
 #include "base/platform.h"
+#include "base/platform_system.h"
 
 #include <cerrno>
 #include <climits>
@@ -29,7 +30,7 @@ char *resolved_executable() {
 
 }  // namespace
 
-std::size_t program_path(char *buffer, std::size_t size) {
+std::size_t system_program_path(char *buffer, std::size_t size) {
   if (buffer == nullptr || size == 0) return 0;
   buffer[0] = '\0';
   char *resolved = resolved_executable();
@@ -58,7 +59,7 @@ bool program_directory(char *buffer, std::size_t size) {
   return true;
 }
 
-uint32_t clock_ms() {
+uint32_t system_clock_ms() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   uint64_t milliseconds = static_cast<uint64_t>(now.tv_sec) * 1000u +
@@ -66,7 +67,7 @@ uint32_t clock_ms() {
   return static_cast<uint32_t>(milliseconds);
 }
 
-void sleep_ms(uint32_t milliseconds) {
+void system_sleep_ms(uint32_t milliseconds) {
   timespec remaining{};
   remaining.tv_sec = static_cast<time_t>(milliseconds / 1000u);
   remaining.tv_nsec = static_cast<long>(milliseconds % 1000u) * 1000000L;

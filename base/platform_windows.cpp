@@ -1,5 +1,6 @@
 // The program's platform calls on Windows: GetModuleFileNameA, timeGetTime (winmm), Sleep.
 #include "base/platform.h"
+#include "base/platform_system.h"
 
 #include <cstring>
 
@@ -16,7 +17,7 @@ constexpr DWORD kModulePathChars = MAX_PATH;
 
 }  // namespace
 
-std::size_t program_path(char *buffer, std::size_t size) {
+std::size_t system_program_path(char *buffer, std::size_t size) {
   if (buffer == nullptr || size == 0) return 0;
   buffer[0] = '\0';
   DWORD capacity = size > kModulePathChars ? kModulePathChars : static_cast<DWORD>(size);
@@ -47,9 +48,9 @@ bool program_directory(char *buffer, std::size_t size) {
   return true;
 }
 
-uint32_t clock_ms() { return static_cast<uint32_t>(timeGetTime()); }
+uint32_t system_clock_ms() { return static_cast<uint32_t>(timeGetTime()); }
 
-void sleep_ms(uint32_t milliseconds) { Sleep(milliseconds); }
+void system_sleep_ms(uint32_t milliseconds) { Sleep(milliseconds); }
 
 // Windows takes backslashes as they are.
 std::FILE *open_native(const char *path, const char *mode) { return std::fopen(path, mode); }

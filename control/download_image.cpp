@@ -8,6 +8,7 @@
 #include "control/control.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
+#include "engine/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {
@@ -17,7 +18,6 @@ constexpr uint32_t kSectorSize = 4096;
 constexpr uint32_t kPageSize = 256;
 constexpr uint32_t kPagesPerSector = kSectorSize / kPageSize;
 constexpr uint32_t kSectorEraseLength = 4;  // the writer's length field for 'M'
-constexpr uint32_t kRunFlagAddress = 0x8ff0;  // MCU type 1 wants 0x01 here before a start
 
 // One image buffer serves both variants: only one download runs per process.
 unsigned char image_buffer[kImageBufferSize];
@@ -183,7 +183,7 @@ void download_to_sram(const download_target &t, uint32_t address, uint32_t size)
   }
   if (t.mcu_type == 1) {
     // Type 1 is outside the 3/4 family, so in usb mode this goes through WriteMem.
-    if (route_write_byte(t.route, kRunFlagAddress, 0x01) != 1) {
+    if (route_write_byte(t.route, kType1StartFlag, 0x01) != 1) {
       print_message("%s", t.lines->run_flag_error);
       return;
     }

@@ -4,12 +4,12 @@
 
 #include "base/console.h"
 #include "control/control.h"
-#include "control/core_link.h"
+#include "byte_order.h"
 #include "control/listing_scan.h"
+#include "engine/target_registers.h"
+#include "engine/target_route.h"
 
 namespace {
-
-constexpr uint32_t kProgramCounter = 0x6bc;
 
 listing_reader reader;
 symbol_table symbols;
@@ -34,14 +34,13 @@ bool show_routine(const listing_symbol &symbol, uint32_t pc) {
 }  // namespace
 
 uint32_t read_pc(int mode, int mcu_type) {
-  core_link link;
-  if (!open_core_link(mode, mcu_type, " [39]: no usb device!\n", " [40]: no evk device!\n",
-                      &link))
+  target_route route;
+  if (!open_core_route(mode, mcu_type, " [39]: no usb device!\n", " [40]: no evk device!\n",
+                       &route))
     return 0;
   unsigned char buffer[4] = {0, 0, 0, 0};
-  core_read(link, kProgramCounter, buffer, 4);
-  return static_cast<uint32_t>(buffer[0]) | static_cast<uint32_t>(buffer[1]) << 8 |
-         static_cast<uint32_t>(buffer[2]) << 16 | static_cast<uint32_t>(buffer[3]) << 24;
+  route_read(route, kProgramCounter, buffer, 4);
+  return load_le32(buffer);
 }
 
 void show_pc_in_listing(int mode, int mcu_type, const char *listing) {

@@ -5,13 +5,13 @@
 #include "control/control.h"
 #include "dnusb.h"
 #include "engine/chip_family.h"
+#include "engine/target_registers.h"
+#include "engine/target_route.h"
 
 namespace {
 
 constexpr uint32_t kAnyDevice = 0xffff;
-constexpr uint32_t kProbeStatusWord = 0x9ff4;
 constexpr unsigned char kActivateCommand = 0x4d;  // 'M' in the probe control byte
-constexpr uint32_t kActivationStatus = 0x7f;
 constexpr uint32_t kActivationLimitMs = 5000;
 constexpr uint32_t kActivationPollMs = 100;
 constexpr uint32_t kEvkLinkSelect = 0x0f00;
@@ -24,12 +24,13 @@ dn_handle_t open_probe() {
   return first;
 }
 
-void write_probe_byte(dn_handle_t probe, uint32_t address, unsigned char value) {
-  WriteMem(probe, address, &value, 1, kModeUsb);
+void read_probe_status(dn_handle_t probe, unsigned char word[4]) {
+  probe_read(probe, kProbeStatusWord, word, 4);
 }
 
-void read_probe_status(dn_handle_t probe, unsigned char word[4]) {
-  ReadMem(probe, kProbeStatusWord, word, 4, kModeUsb);
+// The target behind the probe, over Vlane.
+target_route vlane_route(dn_handle_t probe, int mcu_type) {
+  return make_route(probe, kModeEvk, mcu_type);
 }
 
 bool same_word(const unsigned char a[4], const unsigned char b[4]) {
@@ -41,10 +42,10 @@ bool same_word(const unsigned char a[4], const unsigned char b[4]) {
 bool activation_pass(dn_handle_t probe, int mcu_type) {
   unsigned char before[4] = {0, 0, 0, 0};
   unsigned char after[4] = {0, 0, 0, 0};
-  write_probe_byte(probe, kProbeControl, probe_control_byte(mcu_type));
+  write_probe_control(probe, mcu_type);
   wait_ms(10);
   read_probe_status(probe, before);
-  write_probe_byte(probe, kProbeControl, kActivateCommand);
+  probe_write_byte(probe, kProbeControl, kActivateCommand);
   read_probe_status(probe, after);
   const uint32_t start = clock_ms();
   while (same_word(after, before)) {
@@ -69,18 +70,19 @@ void setup_single_wire(int mcu_type, const unsigned char bytes[4]) {
   const uint32_t target_register = bytes[2];
   const unsigned char target_value = bytes[3];
 
-  write_probe_byte(probe, probe_register + 2, probe_value);
-  write_probe_byte(probe, kProbeControl, probe_control_byte(mcu_type));
+  probe_write_byte(probe, probe_register + 2, probe_value);
+  write_probe_control(probe, mcu_type);
   sleep_ms(10);
   EVKCommand(probe, target_register + 3, 1, kEvkLinkSelect, nullptr, nullptr);
   EVKCommand(probe, 0, 1, kEvkLinkSync, nullptr, nullptr);
   EVKCommand(probe, 0, 1, kEvkLinkSync, nullptr, nullptr);
-  WriteMem(probe, target_register + 2, &target_value, 1, kModeEvk);
+  const target_route route = vlane_route(probe, mcu_type);
+  route_write_byte(route, target_register + 2, target_value);
 
   // The link is proven only by a byte that really came back: a read-back that delivers
   // nothing is a dead link even when the value written was 0.
   unsigned char read_back = 0;
-  const int got = ReadMem(probe, target_register + 2, &read_back, 1, kModeEvk);
+  const int got = route_read(route, target_register + 2, &read_back, 1);
   if (got == 1 && read_back == target_value)
     print_message(" ZK32 EVK: Vlane ok! \t\n");
   else
@@ -100,7 +102,7 @@ void activate_target(int mode, int mcu_type) {
     }
   }
   unsigned char status = 0;
-  ReadMem(probe, kActivationStatus, &status, 1, kModeEvk);
+  route_read(vlane_route(probe, mcu_type), kActivationStatus, &status, 1);
   if (status == 'S' || status == 'U')
     print_message(" Activate OK! \t\n");
   else

@@ -14,6 +14,7 @@
 
 #include <mutex>
 
+#include "byte_order.h"
 #include "dnusb.h"
 #include "port.h"
 #include "transfer.h"
@@ -28,11 +29,6 @@ constexpr int kIdentityAddress = 0x7e;
 constexpr int kProbeIdAddress = 0x7c;
 constexpr uint32_t kAnyDevice = 0xFFFF;
 constexpr uint32_t kEvkProbeId = 0x0818;
-
-uint32_t little_endian_word(const unsigned char *b) {
-  return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-         static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-}
 
 enum walk_outcome { kWalkAccepted, kWalkExhausted, kWalkEnded };
 
@@ -66,7 +62,7 @@ walk_outcome walk_port(const dn_port *port, dn_layout layout, uint32_t wanted,
     dn_retrying_read(handle, layout, kIdentityAddress, identity, 4, 0, 3072);
 
     // 9. Accept on a matching identity or when any device will do.
-    if (wanted == kAnyDevice || little_endian_word(identity) == wanted) {
+    if (wanted == kAnyDevice || load_le32(identity) == wanted) {
       *found = handle;
       return kWalkAccepted;
     }
@@ -100,7 +96,7 @@ dn_handle_t search(dn_layout layout, uint32_t wanted_id) {
 int probe_test(dn_handle_t handle, dn_layout layout) {
   unsigned char id[4] = {0, 0, 0, 0};
   if (dn_plain_read(handle, layout, kProbeIdAddress, id, 4, 0, 1024) != 4) return 0;
-  return (little_endian_word(id) >> 16) == kEvkProbeId ? 4 : 0;
+  return (load_le32(id) >> 16) == kEvkProbeId ? 4 : 0;
 }
 
 }  // namespace

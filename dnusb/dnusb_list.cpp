@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "byte_order.h"
 #include "dnusb.h"
 #include "port.h"
 #include "transfer.h"
@@ -46,8 +47,7 @@ int list_port(const dn_port *port, int *opened) {
     ++*opened;
     unsigned char id[4] = {0, 0, 0, 0};
     bool read = dn_retrying_read(handle, kShortLayout, 0x7e, id, 4, 0, 3072) == 4;
-    uint32_t identity = static_cast<uint32_t>(id[0]) | static_cast<uint32_t>(id[1]) << 8 |
-                        static_cast<uint32_t>(id[2]) << 16 | static_cast<uint32_t>(id[3]) << 24;
+    uint32_t identity = load_le32(id);
     const char *kind = IsEVKDevice(handle) == 4 ? "EVK probe" : "target chip";
     if (read) {
       printf("%s\n    identity 0x%08x, %s\n", path, static_cast<unsigned>(identity), kind);

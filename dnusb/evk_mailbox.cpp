@@ -8,6 +8,7 @@
 // The probe control byte 0x9fff is the last byte of the command block, so the probe sees a
 // complete block when it sees that byte.  The library never clears the completion word: the
 // probe replaces an old one when it takes a new block.
+#include "byte_order.h"
 #include "clock.h"
 #include "dnusb.h"
 #include "transfer.h"
@@ -20,26 +21,14 @@ constexpr int kMailboxChunk = 1024;
 constexpr uint32_t kTimeoutMs = 1000;
 constexpr uint32_t kFailureBits = 0xF0000000u;
 
-void put_word(unsigned char *at, uint32_t word) {
-  at[0] = static_cast<unsigned char>(word);
-  at[1] = static_cast<unsigned char>(word >> 8);
-  at[2] = static_cast<unsigned char>(word >> 16);
-  at[3] = static_cast<unsigned char>(word >> 24);
-}
-
-uint32_t get_word(const unsigned char *at) {
-  return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-         static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
-
 }  // namespace
 
 int dn_evk_command(dn_handle_t handle, dn_layout layout, uint32_t word0, uint32_t count,
                    uint32_t code, uint32_t *result) {
   // 1. The command block; only the low 16 bits of code and count reach the probe.
   unsigned char block[8];
-  put_word(block, word0);
-  put_word(block + 4, (code & 0xFFFFu) << 16 | (count & 0xFFFFu));
+  store_le32(block, word0);
+  store_le32(block + 4, (code & 0xFFFFu) << 16 | (count & 0xFFFFu));
 
   // 2. One plain write of the block, no fixed-address flag.
   if (dn_plain_write(handle, layout, kCommandBlock, block, 8, 0, kMailboxChunk) == 0) return 0;
@@ -50,10 +39,10 @@ int dn_evk_command(dn_handle_t handle, dn_layout layout, uint32_t word0, uint32_
   for (;;) {
     unsigned char reply[16] = {0};
     if (dn_retrying_read(handle, layout, kReplyBlock, reply, 16, 0, kMailboxChunk) != 0) {
-      uint32_t completion = get_word(reply);
+      uint32_t completion = load_le32(reply);
       if ((completion & kFailureBits) != 0) return 0;
       if (completion == count) {
-        if (result != nullptr) *result = get_word(reply + 4);
+        if (result != nullptr) *result = load_le32(reply + 4);
         return static_cast<int>(count);
       }
     }

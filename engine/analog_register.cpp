@@ -6,13 +6,11 @@
 #include "base/platform.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
+#include "engine/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {
 
-constexpr uint32_t kAnalogAddress = 0xb8;
-constexpr uint32_t kAnalogData = 0xb9;
-constexpr uint32_t kAnalogControl = 0xba;
 constexpr unsigned char kStartRead = 0x40;
 constexpr unsigned char kStartWrite = 0x60;
 constexpr unsigned char kBusy = 0x01;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+// Mode codes of the command line: how the user reaches the chip (not the library's transfer
+// mode, which is target_route.h's).
 constexpr int kModeUsb = 1;
 constexpr int kModeEvk = 4;
 constexpr int kOpRead = 5;
@@ -13,14 +15,11 @@ constexpr int kOpWrite = 6;
 // suffix 2 in usb mode); every other type forms the other (SRAM at 0x8000).
 inline bool is_family34(int mcu_type) { return mcu_type == 3 || mcu_type == 4; }
 inline uint32_t sram_base(int mcu_type) { return is_family34(mcu_type) ? 0x40000u : 0x8000u; }
-// Written to the probe's 0x9fff before any Vlane traffic.
+// The probe control byte (target_registers.h), written before any Vlane traffic.
 inline unsigned char probe_control_byte(int mcu_type) {
   return is_family34(mcu_type) ? 0x50 : 0x10;
 }
-// Written to the core control register 0x602 to start the core.
+// Written to the core control register to start the core.
 inline unsigned char start_byte(int mcu_type) { return mcu_type == 4 ? 0x80 : 0x88; }
-
-constexpr uint32_t kCoreControl = 0x602;
-constexpr uint32_t kProbeControl = 0x9fff;
 
 #endif

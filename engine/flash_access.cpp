@@ -101,6 +101,7 @@ void access_flash(int mode, int mcu_type, uint32_t address, uint32_t size, uint3
 
 bool usb_device_present(dn_handle_t handle) {
   unsigned char probe = 0;
-  if (ReadMem(handle, 0, &probe, 1, 1) == 1) return true;
-  return ReadMem2(handle, 0, &probe, 1, 1) == 1;
+  const int direct = static_cast<int>(transfer_mode::direct);
+  if (ReadMem(handle, 0, &probe, 1, direct) == 1) return true;
+  return ReadMem2(handle, 0, &probe, 1, direct) == 1;
 }

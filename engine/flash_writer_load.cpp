@@ -8,20 +8,13 @@
 #include "base/state.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
+#include "engine/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {
 
 constexpr long kWriterImageSize = 8192;
 unsigned char writer_image[kWriterImageSize];
-
-// Registers the loader prepares before the image goes in.
-constexpr uint32_t kPrepare622 = 0x622;
-constexpr uint32_t kPrepare643 = 0x643;
-constexpr uint32_t kPrepare60c = 0x60c;
-constexpr uint32_t kPrepare60d = 0x60d;
-constexpr uint32_t kPrepare104 = 0x104;
-constexpr uint32_t kType1Marker = 0x8ff0;  // MCU type 1 needs 0x01 here before the start
 
 constexpr int kResetAttempts = 3;  // the bits must show within three attempts
 constexpr int kLinkAttempts = 3;
@@ -64,13 +57,14 @@ image_result read_writer_image(long *length) {
   return image_result::ok;
 }
 
-// Writes 5 to the core control register and reads it back until bits 0 and 2 are both set.
+// Writes the reset request to the core control register and reads it back until both its
+// bits are set.
 // The read-back of the attempt that raises the count to four is not examined, so the bits
 // must appear within three attempts while four write/read pairs go out before the failure.
 bool request_reset(const target_route &route, unsigned char read_back) {
   int attempts = 0;
-  while ((read_back & 5) != 5) {
-    route_write_byte(route, kCoreControl, 5);
+  while ((read_back & kCoreResetRequest) != kCoreResetRequest) {
+    route_write_byte(route, kCoreControl, kCoreResetRequest);
     route_read(route, kCoreControl, &read_back, 1);
     ++attempts;
     if (attempts > kResetAttempts) return false;
@@ -95,6 +89,12 @@ bool check_vlane_link(const target_route &route, int mcu_type, unsigned char *re
   return true;
 }
 
+// The first count set-up writes, results not looked at.
+void write_loader_setup(const target_route &route, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i)
+    route_write_byte(route, kLoaderSetup[i].address, kLoaderSetup[i].value);
+}
+
 int load_over_usb(dn_handle_t handle, int mcu_type, long image_length) {
   target_route route = make_route(handle, kModeUsb, mcu_type);
   bool family34 = is_family34(mcu_type);
@@ -103,17 +103,13 @@ int load_over_usb(dn_handle_t handle, int mcu_type, long image_length) {
     return 0;
   }
   print_message(" ZK32 USB : USB OK \t\n");
-  route_write_byte(route, kPrepare622, 0x00);
-  route_write_byte(route, kPrepare643, 0x00);
-  route_write_byte(route, kPrepare60c, 0x40);
-  route_write_byte(route, kPrepare60d, 0x40);
-  route_write_byte(route, kPrepare104, 0xff);
+  write_loader_setup(route, sizeof kLoaderSetup / sizeof kLoaderSetup[0]);
   int count = static_cast<int>(image_length);
   if (route_write(route, sram_base(mcu_type), writer_image, count) != count) {
     print_message(family34 ? " [126]: write file err! \t\n" : " [128]: write file err!\t\n");
     return 0;
   }
-  if (mcu_type == 1) route_write_byte(route, kType1Marker, 0x01);
+  if (mcu_type == 1) route_write_byte(route, kType1StartFlag, 0x01);
   if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return 1;
   print_message(family34 ? " [127]: start mcu err! \t\n" : " [129]: start mcu err! \t\n");
   return 0;
@@ -135,16 +131,14 @@ int load_over_evk(dn_handle_t handle, int mcu_type, long image_length) {
     return 0;
   }
   print_message(" ZK32 EVK : Vlane OK \t\n");
-  // The usb-only writes to 0x60c, 0x60d and 0x104 are not made over Vlane.
-  route_write_byte(route, kPrepare622, 0x00);
-  route_write_byte(route, kPrepare643, 0x00);
+  write_loader_setup(route, kLoaderSetupOverVlane);
   int count = static_cast<int>(image_length);
   if (route_write(route, sram_base(mcu_type), writer_image, count) != count) {
     print_message(is_family34(mcu_type) ? " [133]: write file err! \t\n"
                                         : " [134]: write file err! \t\n");
     return 0;
   }
-  if (mcu_type == 1) route_write_byte(route, kType1Marker, 0x01);
+  if (mcu_type == 1) route_write_byte(route, kType1StartFlag, 0x01);
   if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return 1;
   print_message(" [135]: start MCU err! \t\n");
   return 0;

@@ -1,6 +1,10 @@
 // How one operation reaches the target: which handle, which exports and which transfer mode.
-// Every engine operation picks its route here once, by mode code and MCU type, so the steps of
-// the operations themselves read as plain "read N bytes at A" / "write N bytes at A".
+// Every operation picks its route here once, by mode code and MCU type, so the steps of the
+// operations themselves read as plain "read N bytes at A" / "write N bytes at A".
+//
+// Two kinds of "mode" meet here and are kept apart: the mode code of the command line (usb 1,
+// evk 4, see chip_family.h) says how the user reaches the chip; the transfer mode is the last
+// argument of ReadMem/WriteMem and says how the library moves the bytes.
 #ifndef ORVANE_ENGINE_TARGET_ROUTE_H
 #define ORVANE_ENGINE_TARGET_ROUTE_H
 
@@ -8,25 +12,41 @@
 
 #include "dnusb.h"
 
+// The library's transfer mode.  none: the route makes no transfer at all (the core operations
+// under a mode code that is neither usb nor evk).
+enum class transfer_mode : int { none = 0, direct = 1, vlane = 4 };
+
 struct target_route {
   dn_handle_t handle;
-  bool long_layout;   // ReadMem2/WriteMem2 (usb mode, MCU types 3 and 4)
-  int transfer_mode;  // 1 direct, 4 through the EVK probe over Vlane
+  bool long_layout;  // ReadMem2/WriteMem2 (usb mode, MCU types 3 and 4)
+  transfer_mode transfer;
 };
 
 // The access rule: usb mode uses the second handle and the exports with the suffix 2 for MCU
-// types 3 and 4, the first handle and the plain exports otherwise, transfer mode 1; evk mode
-// uses the first handle, the plain exports and transfer mode 4 for every type.
+// types 3 and 4, the first handle and the plain exports otherwise, transfer mode direct; evk
+// mode uses the first handle, the plain exports and transfer mode vlane for every type.
 dn_handle_t open_target_handle(int mode, int mcu_type);
 target_route make_route(dn_handle_t handle, int mode, int mcu_type);
 
-// Bytes moved, as the export reports them.
+// The common start of the core operations (run control, the program-counter read): requests
+// the first and the second handle (in this order), checks for a device and, in evk mode, for
+// an EVK probe, then writes the probe control byte and sleeps 10 ms.  On refusal prints the
+// given line and returns false.  In usb mode a device counts as present only when the handle
+// the MCU type uses is non-zero, so no transfer is ever sent to handle 0.  Any other mode code
+// gives a route that makes no transfer.
+bool open_core_route(int mode, int mcu_type, const char *no_usb_line, const char *no_evk_line,
+                     target_route *route);
+
+// Bytes moved, as the export reports them (0 on a route that makes no transfer).
 int route_read(const target_route &route, uint32_t address, unsigned char *dest, int count);
 int route_write(const target_route &route, uint32_t address, const unsigned char *data, int count);
 int route_write_byte(const target_route &route, uint32_t address, unsigned char value);
 
-// The probe's own memory is always reached with WriteMem and transfer mode 1.  Writes the
-// probe control byte of the MCU type to 0x9fff; returns the count written.
+// The probe's own memory is always reached with the plain exports and transfer mode direct.
+int probe_read(dn_handle_t probe, uint32_t address, unsigned char *dest, int count);
+int probe_write_byte(dn_handle_t probe, uint32_t address, unsigned char value);
+
+// Writes the probe control byte of the MCU type; returns the count written.
 int write_probe_control(dn_handle_t handle, int mcu_type);
 
 // Evk set-up before any target access over Vlane: false when the handle is no EVK probe (the

@@ -13,23 +13,42 @@
 #include "base/console.h"
 #include "base/platform.h"
 
-TEST(WaitMs, WaitsAtLeastTheGivenTimeAndZeroReturnsAtOnce) {
-  uint32_t start = clock_ms();
-  wait_ms(0);
-  EXPECT_LT(static_cast<uint32_t>(clock_ms() - start), 5u);
-  start = clock_ms();
-  wait_ms(30);
-  uint32_t elapsed = clock_ms() - start;
-  EXPECT_GE(elapsed, 30u);
-  EXPECT_LT(elapsed, 1000u);
+namespace {
+
+uint32_t clock_reads = 0;
+uint32_t counting_clock() { return ++clock_reads; }
+uint32_t slept = 0;
+void counting_sleep(uint32_t milliseconds) { slept += milliseconds; }
+
+}  // namespace
+
+TEST(WaitMs, BusyWaitsOnTheReplaceableClockUntilTheTimeHasPassed) {
+  override_clock(counting_clock, counting_sleep);
+  // The start, then reads until count milliseconds have passed (zero: one look).
+  const struct {
+    uint32_t count, reads;
+  } cases[] = {{0, 2}, {1, 2}, {30, 31}};
+  for (const auto &c : cases) {
+    clock_reads = 0;
+    wait_ms(c.count);
+    EXPECT_EQ(clock_reads, c.reads) << c.count;
+  }
+  // Near the wrap of the 32-bit clock the difference still counts.
+  clock_reads = 0xfffffff0u;
+  wait_ms(40);
+  EXPECT_EQ(clock_reads, 0xfffffff0u + 41);
+  sleep_ms(25);
+  EXPECT_EQ(slept, 25u);
+  override_clock(nullptr, nullptr);
 }
 
-TEST(Platform, SleepLastsAboutTheGivenTime) {
+TEST(Platform, RealWaitAndSleepLastAtLeastTheirTime) {
   uint32_t start = clock_ms();
+  wait_ms(30);
+  EXPECT_GE(static_cast<uint32_t>(clock_ms() - start), 30u);
+  start = clock_ms();
   sleep_ms(25);
-  uint32_t elapsed = clock_ms() - start;
-  EXPECT_GE(elapsed, 24u);
-  EXPECT_LT(elapsed, 1000u);
+  EXPECT_GE(static_cast<uint32_t>(clock_ms() - start), 24u);
 }
 
 TEST(Platform, ProgramDirectoryIsTheResolvedExecutablesFolder) {
@@ -50,6 +69,14 @@ TEST(Platform, ProgramDirectoryIsTheResolvedExecutablesFolder) {
   char tiny[4];
   EXPECT_FALSE(program_directory(tiny, sizeof tiny));
   EXPECT_EQ(program_path(tiny, sizeof tiny), 0u);
+
+  // A replaced path (a run in-process) names its own directory, under the same limits.
+  override_program_path("/opt/orvane/Orvane");
+  ASSERT_TRUE(program_directory(directory, sizeof directory));
+  EXPECT_STREQ(directory, "/opt/orvane");
+  EXPECT_EQ(program_path(tiny, sizeof tiny), 0u);
+  override_program_path(nullptr);
+  EXPECT_EQ(program_path(path, sizeof path), full.size());
 }
 
 TEST(Platform, OpenNativeTakesBackslashesAsSeparators) {

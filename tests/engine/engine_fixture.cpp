@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "in_process.h"
+
 namespace engine_test {
 
 const char kTotal[] = "\n Total Time: T ms \t\n";
@@ -76,6 +78,12 @@ harness::RunResult EngineTest::run(const std::vector<std::string> &args) {
   harness::RunResult result = harness::run_orvane(*install, args, sim.get());
   result.out = normalize_time(result.out);
   EXPECT_EQ(result.err, "");
+  return result;
+}
+
+harness::RunResult EngineTest::run_here(const std::vector<std::string> &args) {
+  harness::RunResult result = harness::run_orvane_here(*install, args, *sim);
+  result.out = normalize_time(result.out);
   return result;
 }
 

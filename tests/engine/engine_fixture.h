@@ -37,6 +37,8 @@ class EngineTest : public ::testing::Test {
   void start(const std::string &sim_options, const std::string &extra_rows = "");
   // Runs the program with the time figure normalised.
   harness::RunResult run(const std::vector<std::string> &args);
+  // As run, in-process on a virtual clock (in_process.h): for runs that end in a time-out.
+  harness::RunResult run_here(const std::vector<std::string> &args);
   std::string ctl(const std::string &command) { return sim->ctl(command); }
   // The trace since the last clear, and the lines beginning with prefix.
   std::vector<std::string> trace() { return sim->trace(); }

@@ -135,7 +135,7 @@ TEST_F(FlashWriter, EmptyWriterFileIsWrittenAndStartedButNeverAnswers) {
   start("--mode usb --type 1", "MCU 1 chip = empty \\empty.bin end\n");
   harness::write_file(install->path("empty.bin"), "");
   ctl("trace-clear");
-  EXPECT_EQ(read_one("empty", true).out,
+  EXPECT_EQ(run_here(read_args("empty", true)).out,
             kUsbOk + std::string(" [167]: wait for ack timeout: 2000 ms \t\n"));
   EXPECT_EQ(count("w s 602 88"), 1u);
 }
@@ -199,7 +199,7 @@ TEST_P(WriterExchange, FailuresReportTheirOwnLine) {
 
   // The writer never clears the execute flag: a little over two seconds, then the time-out.
   ctl("fault writer-stuck");
-  EXPECT_EQ(read_one(chip, usb).out, loaded + c.timeout_error);
+  EXPECT_EQ(run_here(read_args(chip, usb)).out, loaded + c.timeout_error);
 }
 
 INSTANTIATE_TEST_SUITE_P(

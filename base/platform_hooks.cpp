@@ -1,0 +1,40 @@
+// The replaceable platform calls: the system's own unless a test has put its own in place.
+#include <cstring>
+
+#include "base/platform.h"
+#include "base/platform_system.h"
+
+namespace {
+
+uint32_t (*clock_hook)() = nullptr;
+void (*sleep_hook)(uint32_t) = nullptr;
+const char *program_path_hook = nullptr;
+
+}  // namespace
+
+uint32_t clock_ms() { return clock_hook != nullptr ? clock_hook() : system_clock_ms(); }
+
+void sleep_ms(uint32_t milliseconds) {
+  if (sleep_hook != nullptr) {
+    sleep_hook(milliseconds);
+    return;
+  }
+  system_sleep_ms(milliseconds);
+}
+
+std::size_t program_path(char *buffer, std::size_t size) {
+  if (program_path_hook == nullptr) return system_program_path(buffer, size);
+  if (buffer == nullptr || size == 0) return 0;
+  buffer[0] = '\0';
+  std::size_t length = std::strlen(program_path_hook);
+  if (length >= size) return 0;
+  std::memcpy(buffer, program_path_hook, length + 1);
+  return length;
+}
+
+void override_clock(uint32_t (*clock)(), void (*sleep)(uint32_t milliseconds)) {
+  clock_hook = clock;
+  sleep_hook = sleep;
+}
+
+void override_program_path(const char *path) { program_path_hook = path; }

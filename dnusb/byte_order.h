@@ -1,0 +1,20 @@
+// Little-endian words in byte buffers: the order of every multi-byte value on the wire, in the
+// target's registers and in the probe's mailbox.  Header-only; the program uses it too.
+#ifndef DNUSB_BYTE_ORDER_H
+#define DNUSB_BYTE_ORDER_H
+
+#include <cstdint>
+
+inline uint32_t load_le32(const unsigned char *at) {
+  return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+         static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+
+inline void store_le32(unsigned char *at, uint32_t word) {
+  at[0] = static_cast<unsigned char>(word);
+  at[1] = static_cast<unsigned char>(word >> 8);
+  at[2] = static_cast<unsigned char>(word >> 16);
+  at[3] = static_cast<unsigned char>(word >> 24);
+}
+
+#endif
