@@ -8,13 +8,15 @@ Bus::Bus(uint32_t size) : mask_(size - 1), storage_(size, 0), routes_(kRoutedSpa
 
 void Bus::attach(uint32_t first, uint32_t last, Peripheral *peripheral) {
   for (uint32_t a = first; a <= last && a < kRoutedSpan; ++a) routes_[a] = peripheral;
-  if (std::find(peripherals_.begin(), peripherals_.end(), peripheral) == peripherals_.end()) {
-    peripherals_.push_back(peripheral);
-  }
+  list(peripheral);
 }
 
-void Bus::reset_peripherals() {
-  for (Peripheral *p : peripherals_) p->reset();
+void Bus::list(ChipPart *part) {
+  if (std::find(parts_.begin(), parts_.end(), part) == parts_.end()) parts_.push_back(part);
+}
+
+void Bus::reset_parts() {
+  for (ChipPart *part : parts_) part->reset();
 }
 
 uint8_t Bus::read(uint32_t address) {

@@ -68,8 +68,8 @@ void Core::write(uint32_t address, uint8_t value) {
     write_control(value);
   } else if (address == kResetRegister) {
     if (value == 0x20) {
-      // The whole chip restarts, the core with its peripherals, and boots the firmware in flash.
-      bus_.reset_peripherals();
+      // The whole chip restarts, the core with every other part, and boots the firmware in flash.
+      bus_.reset_parts();
     } else {
       bus_.raw(address) = value;
     }

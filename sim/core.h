@@ -3,7 +3,7 @@
 //          `reset-ready-after`th read since the request on, however often the request is
 //          repeated meanwhile), the start byte (0x88; 0x80 on MCU type 4) starts
 //          the core at the SRAM base, bit 1 halts, clearing bit 1 resumes;
-//   0x6f   reset register: 0x20 resets the MCU (the core and every peripheral on its bus),
+//   0x6f   reset register: 0x20 resets the MCU (the core and every other part of the chip),
 //          which then runs the firmware in flash;
 //   0x610..0x61f  four breakpoints (address bytes 0..2, enable bit 0 of byte 3);
 //   0x613  also run control: bit 7 written while halted takes one step;

@@ -14,14 +14,14 @@
 #include <memory>
 #include <string>
 
+#include "control_transfer.h"
+
 namespace zk32sim {
 
 class Clock;
 
-struct SetupPacket {
-  uint8_t request_type, request;
-  uint16_t value, index, length;
-};
+// The setup packet as the library builds it (its encoding and decoding are shared).
+using SetupPacket = dn_setup_packet;
 
 struct Options {
   std::string mode = "usb";   // "usb" or "evk"

@@ -58,8 +58,7 @@ void EvkProbe::write_request(uint32_t address, const uint8_t *data, size_t n, bo
   if (whole_block) {
     take_command();
   } else if (reaches_control_byte) {
-    control_byte_ = bus_.raw(kControlByte);
-    if (control_byte_ == kActivate) {
+    if (bus_.raw(kControlByte) == kActivate) {
       int ms = context_.settings.activation_ms;
       activating_ = ms != kNever;
       activation_due_ms_ = context_.clock.now_ms() + (ms > 0 ? ms : 0);

@@ -44,7 +44,6 @@ class EvkProbe {
   void read_request(uint32_t address, uint8_t *out, size_t n, bool fixed);
   uint8_t peek(uint32_t address);
   void poke(uint32_t address, uint8_t value);
-  uint8_t control_byte() const { return control_byte_; }
 
  private:
   struct Command {
@@ -63,7 +62,6 @@ class EvkProbe {
   TargetChip &target_;
   ChipContext context_;
   Bus bus_;
-  uint8_t control_byte_ = 0;
   bool pending_ = false;
   Command command_;
   double due_ms_ = 0;

@@ -23,13 +23,15 @@ class NorFlash;
 
 constexpr uint8_t kWriterErrorAck = 0xee;
 
-class FlashWriter {
+class FlashWriter : public ChipPart {
  public:
   FlashWriter(Bus &bus, NorFlash &flash, Core &core, const Settings &settings,
               const Faults &faults, TraceLog &trace, int mcu_type, uint32_t sram_base,
               uint32_t sram_size);
   // Takes a newly flagged command and finishes the one in progress when its time is up.
   void advance(double now);
+  // A chip reset drops the command in progress.
+  void reset() override { busy_ = false; }
 
  private:
   uint32_t word(uint32_t offset, int bytes);

@@ -165,8 +165,7 @@ void Server::serve_client(int fd) {
           in.assign(max > 65536 ? 65536 : max, 0);
           result = device_.bulk_in(in.data(), in.size());
         } else if (payload.size() >= 8) {
-          SetupPacket s{p[0], p[1], uint16_t(p[2] | p[3] << 8), uint16_t(p[4] | p[5] << 8),
-                        uint16_t(p[6] | p[7] << 8)};
+          SetupPacket s = dn_setup_decode(p);
           in.assign(s.length, 0);
           result = device_.control(s, p + 8, payload.size() - 8, in.data());
         } else {

@@ -10,7 +10,6 @@ namespace zk32sim {
 constexpr int kNever = -1;  // a delay that never ends
 
 struct Settings {
-  bool zero_timing = true;
   int reset_ready_after = 1;     // 0x602 reads back ready from this read after a write of 5
   int analog_busy_ms = 0;        // busy bit of 0xba after an analog access, or kNever
   int activation_ms = 0;         // delay of an activation step, or kNever
@@ -24,7 +23,6 @@ struct Settings {
 
 // Realistic latencies, used with --timing real or `set timing real`.
 inline void apply_timing(Settings &s, bool zero) {
-  s.zero_timing = zero;
   s.writer_erase_ms = zero ? 0 : 40;
   s.writer_program_ms = zero ? 0 : 2;
   s.writer_read_ms = 0;

@@ -30,6 +30,7 @@ TargetChip::TargetChip(int mcu_type, uint32_t flash_size, ChipContext context)
       analog_(new AnalogWindow(context.settings, context.clock)),
       spi_(new SpiFlashPort(*flash_)),
       otp_(new OtpArray(bus_, *analog_, *core_)) {
+  bus_.list(writer_.get());
   bus_.attach(kIdentityFirst, kIdentityLast, registers_.get());
   bus_.attach(kCoreControl, kCoreControl, core_.get());
   bus_.attach(kResetRegister, kResetRegister, core_.get());

@@ -33,17 +33,6 @@ struct PcapRecordHeader {  // usbmon's binary header, link type 220
   uint32_t ndesc;
 };
 static_assert(sizeof(PcapRecordHeader) == 64, "usbmon header is 64 bytes");
-
-void put_setup(const SetupPacket &s, uint8_t out[8]) {
-  out[0] = s.request_type;
-  out[1] = s.request;
-  out[2] = uint8_t(s.value);
-  out[3] = uint8_t(s.value >> 8);
-  out[4] = uint8_t(s.index);
-  out[5] = uint8_t(s.index >> 8);
-  out[6] = uint8_t(s.length);
-  out[7] = uint8_t(s.length >> 8);
-}
 }  // namespace
 
 std::string hex_bytes(const uint8_t *data, size_t n) {
@@ -77,7 +66,7 @@ void TraceLog::transfer(const SetupPacket &setup, const uint8_t *out_data, size_
   snprintf(head, sizeof head, "%02x %02x %04x %04x %04x", setup.request_type, setup.request,
            setup.value, setup.index, setup.length);
   std::string line = head;
-  bool in = (setup.request_type & 0x80) != 0;
+  bool in = dn_setup_is_in(setup);
   if (result < 0) {
     if (!in && out_data) line += " > " + hex_bytes(out_data, out_len);
     line += " stall";
@@ -126,7 +115,7 @@ bool TraceLog::start_pcap(const std::string &path) {
 
 void TraceLog::pcap_record(const SetupPacket &setup, const uint8_t *out_data, size_t out_len,
                            const uint8_t *in_data, int result) {
-  bool in = (setup.request_type & 0x80) != 0;
+  bool in = dn_setup_is_in(setup);
   timeval tv;
   gettimeofday(&tv, nullptr);
   auto write_one = [&](bool submit, const uint8_t *data, uint32_t n) {
@@ -145,7 +134,7 @@ void TraceLog::pcap_record(const SetupPacket &setup, const uint8_t *out_data, si
     h.status = submit ? -115 : (result < 0 ? -32 : 0);  // -EINPROGRESS, -EPIPE
     h.length = submit ? setup.length : (in ? uint32_t(result < 0 ? 0 : result) : setup.length);
     h.len_cap = n;
-    if (submit) put_setup(setup, h.setup);
+    if (submit) dn_setup_encode(setup, h.setup);
     struct {
       uint32_t sec, usec, incl, orig;
     } rec = {uint32_t(tv.tv_sec), uint32_t(tv.tv_usec), uint32_t(sizeof h + n),

@@ -3,8 +3,6 @@
 namespace zk32sim {
 
 namespace {
-constexpr uint8_t kVendorOut = 0x41;
-constexpr uint8_t kVendorIn = 0xC1;
 constexpr uint8_t kShortPlain = 0x02;
 constexpr uint8_t kShortFixed = 0x03;
 constexpr uint8_t kLongBit = 0x80;
@@ -14,9 +12,9 @@ constexpr uint8_t kLongFixedBit = 0x40;
 bool decode_vendor_request(const SetupPacket &setup, const uint8_t *out_data, size_t out_len,
                            VendorRequest *request) {
   VendorRequest r;
-  if (setup.request_type == kVendorOut) {
+  if (setup.request_type == kDnVendorOut) {
     r.is_write = true;
-  } else if (setup.request_type != kVendorIn) {
+  } else if (setup.request_type != kDnVendorIn) {
     return false;
   }
   if (setup.request & kLongBit) {

@@ -58,8 +58,8 @@ class Host {
     std::vector<uint8_t> buffer(8, data.empty() ? 0 : data[0]);
     header(layout, address, fixed, buffer.data());
     buffer.insert(buffer.end(), data.begin(), data.end());
-    zk32sim::SetupPacket s{0x41, buffer[0], uint16_t(buffer[1] << 8 | buffer[2]), 0,
-                           uint16_t(buffer.size())};
+    zk32sim::SetupPacket s;
+    if (!dn_vendor_write_setup(buffer.data(), uint32_t(buffer.size()), 0, 0, &s)) return -1;
     return device_->control(s, buffer.data(), buffer.size(), nullptr);
   }
   int write_byte(uint32_t address, uint8_t value, Layout layout = Layout::kShort) {
@@ -71,9 +71,12 @@ class Host {
                             bool fixed = false, int *result = nullptr) {
     uint8_t h[3];
     header(layout, address, fixed, h);
-    zk32sim::SetupPacket s{0xC1, h[0], uint16_t(h[1] << 8 | h[2]), 0, uint16_t(n + 8)};
+    zk32sim::SetupPacket s;
     std::vector<uint8_t> in(n + 8, 0xcc);
-    int r = device_->control(s, nullptr, 0, in.data());
+    int r = -1;
+    if (dn_vendor_read_setup(h, 3, uint32_t(n + 8), 0, 0, &s)) {
+      r = device_->control(s, nullptr, 0, in.data());
+    }
     if (result) *result = r;
     in.resize(r > 0 ? size_t(r) : 0);
     return in;
