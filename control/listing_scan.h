@@ -58,9 +58,8 @@ void split_tokens(const char *line, line_tokens *tokens);
 uint32_t parse_hex_address(const char *text);
 
 struct listing_symbol {
-  uint32_t line_number;  // first line of the file = 1
   uint32_t address;
-  int64_t offset;        // file offset of the symbol line
+  int64_t offset;  // file offset of the symbol line
 };
 
 struct symbol_table {

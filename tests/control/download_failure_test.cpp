@@ -8,7 +8,7 @@
 
 using dltest::flash_bytes;
 using dltest::make_image;
-using dltest::mask_times;
+using harness::mask_times;
 using dltest::save_image;
 
 namespace {

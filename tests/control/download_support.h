@@ -10,11 +10,6 @@
 
 namespace dltest {
 
-// Elapsed times differ from run to run: "Total Time: 12 ms" reads "Total Time: # ms".
-inline std::string mask_times(const std::string &out) {
-  return harness::mask_times(out);
-}
-
 // An image whose bytes differ from page to page and from erased flash (never 0xff).
 inline std::vector<unsigned char> make_image(size_t size, unsigned seed = 1) {
   std::vector<unsigned char> image(size);

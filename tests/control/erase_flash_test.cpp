@@ -4,7 +4,7 @@
 #include "download_support.h"
 
 using dltest::flash_bytes;
-using dltest::mask_times;
+using harness::mask_times;
 using dltest::trace_lines;
 
 namespace {

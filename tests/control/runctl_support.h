@@ -67,8 +67,7 @@ inline std::vector<std::string> trace_with(harness::Simulator &sim,
 }
 
 inline std::string hex_byte(unsigned value) {
-  const char digits[] = "0123456789abcdef";
-  return std::string{digits[(value >> 4) & 0xf], digits[value & 0xf]};
+  return harness::to_hex({static_cast<unsigned char>(value)});
 }
 
 }  // namespace runctl

@@ -15,7 +15,7 @@ class BytePrimitives : public fake::PortTest {
       EXPECT_EQ(r.input[0], 0x02);  // short layout, never the fixed-address flag
       snprintf(text, sizeof text, r.write ? "%x=" : "%x?", r.address());
       out += (out.empty() ? "" : " ") + std::string(text);
-      if (r.write) out += fake::hex(fake::Bytes(r.input.begin() + 8, r.input.end()));
+      if (r.write) out += fake::to_hex(fake::Bytes(r.input.begin() + 8, r.input.end()));
     }
     log().clear();
     return out;

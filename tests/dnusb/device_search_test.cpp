@@ -27,7 +27,7 @@ TEST_F(DeviceSearch, OtherVendorIsSkippedUnopenedAndMakerFound) {
   EXPECT_EQ(fake().opened[0], kMaker);
   // Identity probe: a retrying read of 4 bytes at 0x7e, short layout.
   ASSERT_EQ(log().size(), 1u);
-  EXPECT_EQ(fake::hex(fake::Bytes(log()[0].input.begin(), log()[0].input.begin() + 4)), "02007e00");
+  EXPECT_EQ(fake::to_hex(fake::Bytes(log()[0].input.begin(), log()[0].input.begin() + 4)), "02007e00");
   EXPECT_EQ(log()[0].out_size, 12u);
 }
 
@@ -83,7 +83,7 @@ TEST_F(DeviceSearch, BothVariantsGiveTwoHandlesOnOneDevice) {
   EXPECT_NE(second, 0u);
   EXPECT_NE(first, second);
   EXPECT_EQ(fake().opened.size(), 2u);
-  EXPECT_EQ(fake::hex(fake::Bytes(log()[1].input.begin(), log()[1].input.begin() + 3)), "807e00");
+  EXPECT_EQ(fake::to_hex(fake::Bytes(log()[1].input.begin(), log()[1].input.begin() + 3)), "807e00");
 }
 
 TEST_F(DeviceSearch, EvkProbeTestLooksAtUpperHalfOfProbeIdWord) {

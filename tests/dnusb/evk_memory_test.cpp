@@ -5,7 +5,7 @@
 namespace {
 
 using fake::Bytes;
-using fake::hex;
+using fake::to_hex;
 using fake::Reply;
 using fake::Request;
 
@@ -54,10 +54,10 @@ TEST_F(EvkRoute, OneByteWriteGoesThroughStagingAndMailbox) {
   unsigned char b = 0x42;
   EXPECT_EQ(WriteMem2(handle, 0x40004, &b, 1, 4), 1);
   ASSERT_GE(log().size(), 3u);
-  EXPECT_EQ(hex(log()[0].input), "8000a0424242424242");
-  EXPECT_EQ(hex(log()[1].input), "80f89f04040404040400040001000041");
+  EXPECT_EQ(to_hex(log()[0].input), "8000a0424242424242");
+  EXPECT_EQ(to_hex(log()[1].input), "80f89f04040404040400040001000041");
   EXPECT_FALSE(log()[2].write);
-  EXPECT_EQ(hex(Bytes(log()[2].input.begin(), log()[2].input.begin() + 3)), "80f09f");
+  EXPECT_EQ(to_hex(Bytes(log()[2].input.begin(), log()[2].input.begin() + 3)), "80f09f");
   EXPECT_EQ(log()[2].out_size, 24u);
 }
 

@@ -22,16 +22,6 @@ uint32_t Request::address() const {
 
 bool Request::fixed() const { return (input[0] & 0x80) ? (input[0] & 0x40) != 0 : input[0] == 3; }
 
-std::string hex(const Bytes &bytes) {
-  std::string out;
-  char two[3];
-  for (unsigned char b : bytes) {
-    snprintf(two, sizeof two, "%02x", b);
-    out += two;
-  }
-  return out;
-}
-
 namespace {
 
 struct Opened {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dnusb.h"
+#include "support/hex_text.h"
 
 namespace fake {
 
@@ -66,7 +67,7 @@ class PortTest : public ::testing::Test {
   std::vector<Request> &log() { return state().log; }
 };
 
-std::string hex(const Bytes &bytes);
+using hex_text::to_hex;
 
 }  // namespace fake
 

@@ -4,7 +4,7 @@
 namespace {
 
 using fake::Bytes;
-using fake::hex;
+using fake::to_hex;
 using fake::Reply;
 using fake::Request;
 
@@ -16,7 +16,7 @@ TEST_F(UsbTransfer, ShortWriteSendsHeaderWithRepeatedFirstByteThenData) {
   EXPECT_EQ(WriteUSBMem(h, 0x602, data.data(), 3, 0, 1024), 3);
   ASSERT_EQ(log().size(), 1u);
   EXPECT_TRUE(log()[0].write);
-  EXPECT_EQ(hex(log()[0].input), "0206021111111111112233");
+  EXPECT_EQ(to_hex(log()[0].input), "0206021111111111112233");
 }
 
 TEST_F(UsbTransfer, AddressBytesAndFlagInBothLayouts) {
@@ -27,10 +27,10 @@ TEST_F(UsbTransfer, AddressBytesAndFlagInBothLayouts) {
   WriteUSBMem2(h, 0x40004, &b, 1, 1, 32);
   WriteUSBMem(h, 0x40004, &b, 1, 7, 32);  // any nonzero flag
   ASSERT_EQ(log().size(), 4u);
-  EXPECT_EQ(hex(Bytes(log()[0].input.begin(), log()[0].input.begin() + 3)), "022345");
-  EXPECT_EQ(hex(Bytes(log()[1].input.begin(), log()[1].input.begin() + 3)), "814523");
-  EXPECT_EQ(hex(Bytes(log()[2].input.begin(), log()[2].input.begin() + 3)), "c40400");
-  EXPECT_EQ(hex(Bytes(log()[3].input.begin(), log()[3].input.begin() + 3)), "030004");
+  EXPECT_EQ(to_hex(Bytes(log()[0].input.begin(), log()[0].input.begin() + 3)), "022345");
+  EXPECT_EQ(to_hex(Bytes(log()[1].input.begin(), log()[1].input.begin() + 3)), "814523");
+  EXPECT_EQ(to_hex(Bytes(log()[2].input.begin(), log()[2].input.begin() + 3)), "c40400");
+  EXPECT_EQ(to_hex(Bytes(log()[3].input.begin(), log()[3].input.begin() + 3)), "030004");
 }
 
 TEST_F(UsbTransfer, LongReadHeaderOffersCountPlusEight) {
@@ -41,7 +41,7 @@ TEST_F(UsbTransfer, LongReadHeaderOffersCountPlusEight) {
   EXPECT_FALSE(log()[0].write);
   EXPECT_EQ(log()[0].out_size, 24u);
   ASSERT_EQ(log()[0].input.size(), 16u);
-  EXPECT_EQ(hex(Bytes(log()[0].input.begin(), log()[0].input.begin() + 4)), "80f09fab");
+  EXPECT_EQ(to_hex(Bytes(log()[0].input.begin(), log()[0].input.begin() + 4)), "80f09fab");
 }
 
 TEST_F(UsbTransfer, CountsAtTheEdges) {
@@ -49,7 +49,7 @@ TEST_F(UsbTransfer, CountsAtTheEdges) {
   unsigned char data[8000] = {0x5a};
   // An empty write still sends the header with the byte at the data pointer.
   EXPECT_EQ(WriteUSBMem(h, 0x10, data, 0, 0, 1024), 0);
-  EXPECT_EQ(hex(log().back().input), "0200105a5a5a5a5a");
+  EXPECT_EQ(to_hex(log().back().input), "0200105a5a5a5a5a");
   // An empty read asks for one byte and gives 1.
   EXPECT_EQ(ReadUSBMem(h, 0x10, data, 0, 0, 1024), 1);
   EXPECT_EQ(log().back().out_size, 9u);
@@ -121,7 +121,7 @@ TEST_F(UsbTransfer, WriteIsReadBackOnlyAboveEightBytes) {
 TEST_F(UsbTransfer, RegisterAccessMovesOneLowByte) {
   dn_handle_t h = open_device();
   EXPECT_EQ(WriteUSBReg(h, 0x6f, 0x1ff), 1);
-  EXPECT_EQ(hex(log().back().input), "02006fffffffffffff");
+  EXPECT_EQ(to_hex(log().back().input), "02006fffffffffffff");
   uint32_t value = 0xffffffff;
   fake().memory[0x6f] = 0x9c;
   EXPECT_EQ(ReadUSBReg2(h, 0x6f, &value), 1);

@@ -7,7 +7,7 @@
 
 namespace engine_test {
 
-const char kTotal[] = "\n Total Time: T ms \t\n";
+const char kTotal[] = "\n Total Time: # ms \t\n";
 const char kUsbOk[] = " ZK32 USB : USB OK \t\n";
 const char kEvkOk[] = " ZK32 EVK : Vlane OK \t\n";
 
@@ -43,10 +43,6 @@ std::string test_config(const std::string &extra_rows) {
   return config + extra_rows;
 }
 
-std::string normalize_time(const std::string &text) {
-  return harness::mask_times(text, "T");
-}
-
 std::string progress(int bytes) {
   return " " + std::to_string(bytes) + " \t bytes have finished! \t\n";
 }
@@ -76,14 +72,14 @@ void EngineTest::start(const std::string &sim_options, const std::string &extra_
 
 harness::RunResult EngineTest::run(const std::vector<std::string> &args) {
   harness::RunResult result = harness::run_orvane(*install, args, sim.get());
-  result.out = normalize_time(result.out);
+  result.out = harness::mask_times(result.out);
   EXPECT_EQ(result.err, "");
   return result;
 }
 
 harness::RunResult EngineTest::run_here(const std::vector<std::string> &args) {
   harness::RunResult result = harness::run_orvane_here(*install, args, *sim);
-  result.out = normalize_time(result.out);
+  result.out = harness::mask_times(result.out);
   return result;
 }
 

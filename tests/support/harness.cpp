@@ -60,7 +60,7 @@ bool file_exists(const std::string &path) {
   return fs::exists(path, ec);
 }
 
-std::string mask_times(const std::string &text, const std::string &placeholder) {
+std::string mask_times(const std::string &text) {
   static const std::string marker = "Time: ";
   std::string out;
   size_t pos = 0;
@@ -72,7 +72,7 @@ std::string mask_times(const std::string &text, const std::string &placeholder) 
     while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '-')) ++end;
     out.append(text, pos, digits - pos);
     if (end > digits && text.compare(end, 3, " ms") == 0) {
-      out += placeholder;
+      out += '#';
     } else {
       out.append(text, digits, end - digits);
     }
@@ -82,23 +82,6 @@ std::string mask_times(const std::string &text, const std::string &placeholder) 
   return out;
 }
 
-std::string to_hex(const std::vector<unsigned char> &bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
-
-std::vector<unsigned char> from_hex(const std::string &hex) {
-  std::vector<unsigned char> out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out.push_back(static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-  }
-  return out;
-}
 
 namespace {
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/hex_text.h"
+
 namespace harness {
 
 struct RunResult {
@@ -72,13 +74,13 @@ RunResult run_orvane(const Install &install, const std::vector<std::string> &arg
 std::string built_program_dir();
 std::string simulator_program();
 
-// Elapsed times differ from run to run: every "Time: <number> ms" in text gets placeholder
-// in place of the number ("Total Time: 12 ms" -> "Total Time: # ms").
-std::string mask_times(const std::string &text, const std::string &placeholder = "#");
+// Elapsed times differ from run to run: every "Time: <number> ms" in text gets "#" in place
+// of the number ("Total Time: 12 ms" -> "Total Time: # ms").  The one time mask of the tests.
+std::string mask_times(const std::string &text);
 
-// Hex helpers for simulator replies: "0a0b" <-> bytes.
-std::string to_hex(const std::vector<unsigned char> &bytes);
-std::vector<unsigned char> from_hex(const std::string &hex);
+// Hex text for simulator commands and replies: "0a0b" <-> bytes.
+using hex_text::from_hex;
+using hex_text::to_hex;
 
 }  // namespace harness
 

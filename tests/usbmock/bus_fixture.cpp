@@ -112,14 +112,4 @@ std::vector<Transfer> EmulatedBus::controls(uint8_t request_type) const {
   return out;
 }
 
-std::string hex_of(const std::vector<uint8_t> &bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (uint8_t b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
-
 }  // namespace usbmock

@@ -15,6 +15,7 @@
 #include "dnusb.h"
 #include "mock_usb.h"
 #include "model_backend.h"
+#include "support/hex_text.h"
 
 namespace usbmock {
 
@@ -47,7 +48,7 @@ class EmulatedBus : public ::testing::Test {
   std::vector<dn_handle_t> handles_;
 };
 
-std::string hex_of(const std::vector<uint8_t> &bytes);
+using hex_text::to_hex;
 
 }  // namespace usbmock
 

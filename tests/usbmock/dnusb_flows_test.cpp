@@ -84,7 +84,7 @@ TEST_F(DeviceSearch, BothSearchesYieldWorkingHandlesOnOneDevice) {
   uint8_t data[4] = {1, 2, 3, 4}, back[4] = {};
   EXPECT_EQ(WriteMem(h1, 0x8100, data, 4, 1), 4);
   EXPECT_EQ(ReadMem2(h2, 0x8100, back, 4, 1), 4);
-  EXPECT_EQ(hex_of({back, back + 4}), "01020304");
+  EXPECT_EQ(to_hex({back, back + 4}), "01020304");
 }
 
 using DirectRoute = EmulatedBus;
@@ -114,14 +114,14 @@ TEST_F(DirectRoute, WriteGoesInChunksWithTheWholeRequestAsDataStage) {
   ASSERT_EQ(reads.size(), 3u);
   EXPECT_EQ(reads[2].value, 0x8800);
   EXPECT_EQ(reads[2].length, 452 + 8);
-  EXPECT_EQ(ctl("mem-read target 8000 9c4"), hex_of(data));
+  EXPECT_EQ(ctl("mem-read target 8000 9c4"), to_hex(data));
 }
 
 TEST_F(DirectRoute, ReadGoesInChunksOf3072) {
   dn_handle_t h = keep(GetPrintDeviceHandle(0xffff));
   ASSERT_NE(h, 0u);
   std::vector<uint8_t> data = pattern(7000, 0x52);
-  ctl("mem-write target 8000 " + hex_of(data));
+  ctl("mem-write target 8000 " + to_hex(data));
   bus().clear_transfers(kZk32);
   std::vector<uint8_t> back(7000);
   ASSERT_EQ(ReadMem(h, 0x8000, back.data(), 7000, 1), 7000);
@@ -139,7 +139,7 @@ TEST_F(DirectRoute, ShortRepliesAreResumedByTheRetryingRead) {
   dn_handle_t h = keep(GetPrintDeviceHandle(0xffff));
   ASSERT_NE(h, 0u);
   std::vector<uint8_t> data = pattern(16, 0x40);
-  ctl("mem-write target 100 " + hex_of(data));
+  ctl("mem-write target 100 " + to_hex(data));
   ctl("fault pieces a");  // control-language numbers are hex
   bus().clear_transfers(kZk32);
   std::vector<uint8_t> back(16);
@@ -165,7 +165,7 @@ TEST_F(DirectRoute, LongLayoutReachesSramAbove64K) {
   EXPECT_EQ(writes[0].request, 0x84);
   EXPECT_EQ(writes[0].value, 0x0400);
   EXPECT_EQ(writes[0].length, 24);
-  EXPECT_EQ(ctl("mem-read target 40004 10"), hex_of(data));
+  EXPECT_EQ(ctl("mem-read target 40004 10"), to_hex(data));
   std::vector<uint8_t> back(16);
   EXPECT_EQ(ReadMem2(h, 0x40004, back.data(), 16, 1), 16);
   EXPECT_EQ(back, data);
@@ -215,8 +215,8 @@ TEST_F(EvkRoute, WriteStagesTheDataThenPostsTheCommandBlock) {
   EXPECT_EQ(writes[0].data, short_write_request(0xa000, data.data(), 100));
   // Command word 0 = 0x8010, command word 1 = 0x4100 << 16 | 100.
   EXPECT_EQ(writes[1].value, 0x9ff8);
-  EXPECT_EQ(hex_of(writes[1].data), "029ff810101010101080000064000041");
-  EXPECT_EQ(ctl("mem-read target 8010 64"), hex_of(data));
+  EXPECT_EQ(to_hex(writes[1].data), "029ff810101010101080000064000041");
+  EXPECT_EQ(ctl("mem-read target 8010 64"), to_hex(data));
 
   std::vector<uint8_t> back(100);
   EXPECT_EQ(ReadMem(h_, 0x8010, back.data(), 100, 4), 100);
@@ -232,9 +232,9 @@ TEST_F(EvkRoute, LongLayoutMailboxTraffic) {
   ASSERT_EQ(writes.size(), 2u);
   EXPECT_EQ(writes[0].request, 0x80);
   EXPECT_EQ(writes[0].value, 0x00a0);
-  EXPECT_EQ(hex_of(writes[0].data), "8000a05a5a5a5a5a5a");
+  EXPECT_EQ(to_hex(writes[0].data), "8000a05a5a5a5a5a5a");
   EXPECT_EQ(writes[1].value, 0xf89f);
-  EXPECT_EQ(hex_of(writes[1].data), "80f89f04040404040400040001000041");
+  EXPECT_EQ(to_hex(writes[1].data), "80f89f04040404040400040001000041");
   EXPECT_EQ(ctl("mem-read target 40004 1"), "5a");
 }
 

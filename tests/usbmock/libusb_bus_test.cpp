@@ -61,7 +61,7 @@ TEST_F(PlainLibusb, ControlTransfersReachTheModelWithTheirSetupPackets) {
   ASSERT_EQ(t.size(), 2u);
   EXPECT_EQ(t[0].request_type, 0x41);
   EXPECT_EQ(t[0].value, 0x0101);
-  EXPECT_EQ(hex_of(t[0].data), "02010055555555551122");
+  EXPECT_EQ(to_hex(t[0].data), "02010055555555551122");
   EXPECT_EQ(t[1].request_type, 0xC1);
   EXPECT_EQ(t[1].length, 11);
   libusb_release_interface(h, 0);

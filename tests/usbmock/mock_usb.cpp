@@ -14,20 +14,11 @@
 #include <cstring>
 
 #include "mock_usb_slot.h"
+#include "support/hex_text.h"
 
 namespace usbmock {
 
 namespace {
-
-std::string hex(const std::vector<uint8_t> &bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (uint8_t b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
 
 __attribute__((format(printf, 1, 2))) std::string format(const char *fmt, ...) {
   char buf[128];
@@ -96,7 +87,7 @@ int MockUsb::add_device(std::unique_ptr<Backend> backend, const DeviceLook &look
       format("A: idProduct=%04x\\n\n", look.product) +
       "A: manufacturer=ZK32\\n\n"
       "A: product=ZK32 USB\\n\n"
-      "H: descriptors=" + hex(raw->descriptors) + "\n";
+      "H: descriptors=" + hex_text::to_hex(raw->descriptors) + "\n";
   GError *error = nullptr;
   if (!umockdev_testbed_add_from_string(impl_->testbed, record.c_str(), &error)) {
     std::fprintf(stderr, "usbmock: cannot add device: %s\n", error ? error->message : "?");

@@ -18,10 +18,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Elapsed times differ from run to run.
-std::string without_times(const std::string &out) {
-  return harness::mask_times(out);
-}
 
 Lines split_lines(const std::string &text) {
   Lines lines;
@@ -58,7 +54,7 @@ class OrvaneOverLibusb : public EmulatedBus {
     Lines argv = {install_.program};
     argv.insert(argv.end(), args.begin(), args.end());
     ChildResult by_usb = run_child(argv, ChildOptions());
-    EXPECT_EQ(without_times(by_usb.out), without_times(by_sim.out));
+    EXPECT_EQ(harness::mask_times(by_usb.out), harness::mask_times(by_sim.out));
     EXPECT_EQ(by_usb.exit_code, by_sim.exit_code);
     EXPECT_EQ(by_usb.err, "");
     EXPECT_EQ(split_lines(ctl("trace")), sim_->trace())
@@ -73,7 +69,7 @@ class OrvaneOverLibusb : public EmulatedBus {
   void check_wire_layout() {
     for (const Transfer &t : bus().transfers(kZk32)) {
       if (!t.control) continue;
-      SCOPED_TRACE(hex_of({t.request_type, t.request}) + " wValue " + std::to_string(t.value));
+      SCOPED_TRACE(to_hex({t.request_type, t.request}) + " wValue " + std::to_string(t.value));
       ASSERT_TRUE(t.request_type == 0x41 || t.request_type == 0xC1);
       EXPECT_EQ(t.index, 0x0000);
       if (t.request_type == 0x41) {

@@ -42,7 +42,7 @@ TEST_F(PortFailure, StalledTransferGivesZeroAndTheNextOneWorks) {
   EXPECT_EQ(WriteUSBMem(h, 0x100, buf, 4, 0, 1024), 0);
   EXPECT_EQ(ctl("mem-read target 100 4"), "0a0b0c0d") << "a stalled write changed memory";
   EXPECT_EQ(ReadUSBMem(h, 0x100, buf, 4, 0, 1024), 4);
-  EXPECT_EQ(hex_of({buf, buf + 4}), "0a0b0c0d");
+  EXPECT_EQ(to_hex({buf, buf + 4}), "0a0b0c0d");
   ASSERT_EQ(bus().transfers(kZk32).size(), 3u);
   EXPECT_EQ(bus().transfers(kZk32)[0].status, -EPIPE);
 
@@ -50,7 +50,7 @@ TEST_F(PortFailure, StalledTransferGivesZeroAndTheNextOneWorks) {
   arm(stall);
   unsigned char again[4] = {};
   EXPECT_EQ(ReadUSBMemCheck(h, 0x100, again, 4, 0, 1024), 4);
-  EXPECT_EQ(hex_of({again, again + 4}), "0a0b0c0d");
+  EXPECT_EQ(to_hex({again, again + 4}), "0a0b0c0d");
 }
 
 TEST_F(PortFailure, TransferWithoutAnswerTimesOutAndIsCancelled) {

@@ -13,10 +13,12 @@ WIN_BIN=$(cd "$1" && pwd)
 unset ZK32_SIM_TCP
 
 install=$(make_install console)
+# The one help golden file, shared with the native tests.
+help_golden="$here/../cli/help.golden"
 
 # --- Entry ------------------------------------------------------------------------------
 run_orvane "$install" help
-expect_console "help prints the help text" 0 "$here/expected/help.txt"
+expect_console "help prints the help text" 0 "$help_golden"
 
 run_orvane "$install"
 expect_line "no arguments" 0 ' [0]:invaild cmd! \t\n'
@@ -37,7 +39,7 @@ rm -f "$bare/config.ini"
 run_orvane "$bare" 4715 rst -u
 expect_line "missing config.ini" 0 ' [1]:Fail to open file! \t\n'
 run_orvane "$bare" help extra
-expect_console "help needs no config.ini" 0 "$here/expected/help.txt"
+expect_console "help needs no config.ini" 0 "$help_golden"
 
 # --- No device: SetupAPI lists no printer-class interface and no simulator is named ---------
 run_orvane "$install" 4715 rst -u
