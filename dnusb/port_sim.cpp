@@ -33,6 +33,7 @@
 #include <unistd.h>
 #endif
 
+#include "byte_order.h"
 #include "control_transfer.h"
 #include "port.h"
 #include "sim_wire.h"
@@ -267,10 +268,7 @@ bool exchange(sim_device *dev, simwire::Kind kind, const unsigned char *head, si
   size_t head_total = 5 + head_len;
   if (head_total > sizeof frame) return false;
   frame[0] = kind;
-  frame[1] = static_cast<unsigned char>(payload);
-  frame[2] = static_cast<unsigned char>(payload >> 8);
-  frame[3] = static_cast<unsigned char>(payload >> 16);
-  frame[4] = static_cast<unsigned char>(payload >> 24);
+  store_le32(frame + 1, static_cast<uint32_t>(payload));
   if (head_len > 0) memcpy(frame + 5, head, head_len);
   bool sent;
   if (head_total + body_len <= sizeof frame) {
@@ -284,8 +282,7 @@ bool exchange(sim_device *dev, simwire::Kind kind, const unsigned char *head, si
     fail(dev);
     return false;
   }
-  uint32_t len = static_cast<uint32_t>(reply[1]) | static_cast<uint32_t>(reply[2]) << 8 |
-                 static_cast<uint32_t>(reply[3]) << 16 | static_cast<uint32_t>(reply[4]) << 24;
+  uint32_t len = load_le32(reply + 1);
   if (len > simwire::kMaxPayload) {
     fail(dev);
     return false;
@@ -387,9 +384,8 @@ bool sim_vendor_get(void *device, const unsigned char *input, uint32_t len, unsi
 
 int sim_read_stream(void *device, unsigned char *buf, uint32_t size) {
   sim_device *dev = static_cast<sim_device *>(device);
-  unsigned char max[4] = {static_cast<unsigned char>(size), static_cast<unsigned char>(size >> 8),
-                          static_cast<unsigned char>(size >> 16),
-                          static_cast<unsigned char>(size >> 24)};
+  unsigned char max[4];
+  store_le32(max, size);
   uint8_t kind = 0;
   uint32_t payload = 0;
   if (!exchange(dev, simwire::kBulkIn, max, 4, nullptr, 0, &kind, buf, size, &payload)) return -1;
