@@ -1,0 +1,225 @@
+// zk32-sim replay: the captured requests, in order, to a fresh device in zero timing, each
+// answer compared with the captured one.
+//
+// Zero timing finishes every timed action at once, so a capture of a device that took its
+// time shows polls the model answers "done" sooner.  An answer that differs where the bytes
+// depend on when they were read (a running core's program counter, busy bits, completion
+// and acknowledge words, the activation status) is set aside with its reason instead of
+// counted as a difference; the same bytes read over Vlane through the EVK staging buffer are
+// set aside the same way.
+#include <cstdio>
+#include <map>
+#include <memory>
+
+#include "sim/capture_commands.h"
+#include "sim/evk_probe.h"
+#include "sim/trace_log.h"
+#include "sim/vendor_request.h"
+
+namespace zk32sim {
+
+namespace {
+
+struct TimedRange {
+  uint32_t first, last;
+  const char *why;
+};
+
+const TimedRange kTargetTimed[] = {
+    {0x6bc, 0x6bf, "program counter of a running core"},
+    {0x602, 0x602, "core control status (reset ready, breakpoint halt)"},
+    {0xb9, 0xba, "analog window busy bit and data"},
+    {0x7f, 0x7f, "activation status"},
+};
+// The flash writer's acknowledge byte and execute flag sit 4..15 bytes into SRAM.
+constexpr uint32_t kMailboxFirst = 4, kMailboxLast = 15;
+
+bool overlaps(uint32_t address, uint32_t span, uint32_t first, uint32_t last) {
+  return address <= last && uint64_t(address) + span > first;
+}
+
+uint32_t sram_base(int mcu_type) { return mcu_type >= 3 ? 0x40000 : 0x8000; }
+
+// Why a read of span target bytes from address may answer differently on a later run.
+const char *target_timed(uint32_t address, uint32_t span, int mcu_type) {
+  for (const TimedRange &t : kTargetTimed) {
+    if (overlaps(address, span, t.first, t.last)) return t.why;
+  }
+  uint32_t base = sram_base(mcu_type);
+  if (overlaps(address, span, base + kMailboxFirst, base + kMailboxLast)) {
+    return "flash-writer acknowledge and execute flag";
+  }
+  return nullptr;
+}
+
+struct Difference {
+  size_t index = 0;
+  const CapturedTransfer *transfer = nullptr;
+  bool sim_ok = false;
+  std::vector<uint8_t> sim_in;
+};
+
+class Replay {
+ public:
+  Replay(const Options &options, std::unique_ptr<Device> device)
+      : options_(options), device_(std::move(device)) {}
+  void run(const std::vector<CapturedTransfer> &transfers);
+  int report(FILE *out) const;
+
+ private:
+  void one(size_t index, const CapturedTransfer &t);
+  const char *timed_reason(const CapturedTransfer &t) const;
+  void note_evk_command(const CapturedTransfer &t);
+
+  Options options_;
+  std::unique_ptr<Device> device_;
+  size_t total_ = 0, agree_ = 0, differ_ = 0;
+  std::map<std::string, size_t> skipped_;
+  Difference first_;
+  const char *staging_reason_ = nullptr;  // what the last Vlane read put in the staging buffer
+};
+
+void Replay::run(const std::vector<CapturedTransfer> &transfers) {
+  for (size_t i = 0; i < transfers.size(); ++i) one(i + 1, transfers[i]);
+}
+
+void Replay::one(size_t index, const CapturedTransfer &t) {
+  ++total_;
+  if (t.complete_frame == 0) {
+    ++skipped_["no answer in the capture"];
+    return;
+  }
+  std::vector<uint8_t> answer;
+  bool sim_ok;
+  if (t.stream) {
+    answer.resize(t.asked < 0x10000 ? t.asked : 0x10000);
+    int got = device_->bulk_in(answer.data(), answer.size());
+    sim_ok = got >= 0;
+    answer.resize(got > 0 ? size_t(got) : 0);
+  } else {
+    answer.resize(t.setup.length);
+    int got = device_->control(t.setup, t.out.data(), t.out.size(), answer.data());
+    sim_ok = got >= 0;
+    bool in = (t.setup.request_type & 0x80) != 0;
+    answer.resize(in && got > 0 ? size_t(got) : 0);
+  }
+  if (t.ok) note_evk_command(t);
+  std::vector<uint8_t> captured = t.ok ? t.in : std::vector<uint8_t>();
+  if (sim_ok == t.ok && answer == captured) {
+    ++agree_;
+    return;
+  }
+  if (const char *why = timed_reason(t)) {
+    ++skipped_[why];
+    return;
+  }
+  if (differ_++ == 0) first_ = Difference{index, &t, sim_ok, answer};
+}
+
+const char *Replay::timed_reason(const CapturedTransfer &t) const {
+  if (t.stream) return "data stream (what the target sent)";
+  VendorRequest r;
+  if (!decode_vendor_request(t.setup, t.out.data(), t.out.size(), &r) || r.is_write) {
+    return nullptr;
+  }
+  uint32_t span = r.fixed || r.count == 0 ? 1 : uint32_t(r.count);
+  if (options_.mode != "evk") return target_timed(r.address, span, options_.mcu_type);
+  if (overlaps(r.address, span, kCompletionWord, kStatusWord + 3)) {
+    return "EVK completion and status words";
+  }
+  if (overlaps(r.address, span, kStagingBuffer, kStagingBuffer + kStagingSize - 1)) {
+    return staging_reason_;
+  }
+  return nullptr;
+}
+
+// An EVK command taken from a captured write: a target read over Vlane fills the staging
+// buffer with bytes that may be timed ones.
+void Replay::note_evk_command(const CapturedTransfer &t) {
+  if (options_.mode != "evk") return;
+  VendorRequest r;
+  if (!decode_vendor_request(t.setup, t.out.data(), t.out.size(), &r) || !r.is_write ||
+      r.fixed || r.address > kCommandBlock || r.address + r.count < kControlByte + 1) {
+    return;
+  }
+  const uint8_t *block = r.data + (kCommandBlock - r.address);
+  uint32_t word0 = uint32_t(block[0]) | uint32_t(block[1]) << 8 | uint32_t(block[2]) << 16 |
+                   uint32_t(block[3]) << 24;
+  uint32_t word1 = uint32_t(block[4]) | uint32_t(block[5]) << 8 | uint32_t(block[6]) << 16 |
+                   uint32_t(block[7]) << 24;
+  uint32_t count = word1 & 0xffff;
+  staging_reason_ = (word1 >> 16) == 0xC100 && count > 0
+                        ? target_timed(word0, count, options_.mcu_type)
+                        : nullptr;
+}
+
+std::string answer_text(bool ok, bool in, const std::vector<uint8_t> &bytes) {
+  if (!ok) return "stall";
+  if (!in) return "accepted";
+  return bytes.empty() ? "(no bytes)" : hex_bytes(bytes.data(), bytes.size());
+}
+
+// "vendor read (short layout) at 0x6bc, 4 bytes" and the like.
+std::string describe(const CapturedTransfer &t) {
+  if (t.stream) return "data-stream read of " + std::to_string(t.asked) + " bytes";
+  VendorRequest r;
+  if (!decode_vendor_request(t.setup, t.out.data(), t.out.size(), &r)) {
+    return "control transfer " + raw_transfer_line(t.setup, nullptr, 0, nullptr, 0);
+  }
+  char text[128];
+  snprintf(text, sizeof text, "vendor %s (%s layout%s) at 0x%x, %zu bytes",
+           r.is_write ? "write" : "read", r.long_layout ? "long" : "short",
+           r.fixed ? ", fixed address" : "", r.address, r.count);
+  return text;
+}
+
+int Replay::report(FILE *out) const {
+  if (differ_ > 0) {
+    const CapturedTransfer &t = *first_.transfer;
+    bool in = t.stream || (t.setup.request_type & 0x80) != 0;
+    std::vector<uint8_t> captured = t.ok ? t.in : std::vector<uint8_t>();
+    fprintf(out, "first difference: request %zu (frames %zu-%zu): %s\n", first_.index,
+            t.submit_frame, t.complete_frame, describe(t).c_str());
+    if (t.ok && first_.sim_ok && in) {
+      size_t offset = 0;
+      while (offset < captured.size() && offset < first_.sim_in.size() &&
+             captured[offset] == first_.sim_in[offset]) {
+        ++offset;
+      }
+      fprintf(out, "  first differing offset: %zu\n", offset);
+    } else {
+      fprintf(out, "  the outcome differs\n");
+    }
+    fprintf(out, "  captured:  %s\n", answer_text(t.ok, in, captured).c_str());
+    fprintf(out, "  simulated: %s\n", answer_text(first_.sim_ok, in, first_.sim_in).c_str());
+  }
+  size_t skipped = total_ - agree_ - differ_;
+  fprintf(out, "replay: %zu requests, %zu agree, %zu differ, %zu skipped\n", total_, agree_,
+          differ_, skipped);
+  for (const auto &reason : skipped_) {
+    fprintf(out, "  skipped %zu: %s\n", reason.second, reason.first.c_str());
+  }
+  return differ_ == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int replay_capture(const std::string &path, const Options &options, FILE *out) {
+  std::unique_ptr<Device> device = Device::create(options);
+  if (!device) {
+    fprintf(stderr, "zk32-sim: bad device options (mode usb|evk, type 1..4)\n");
+    return 2;
+  }
+  Capture capture;
+  std::string error;
+  if (!read_capture(path, &capture, &error)) {
+    fprintf(stderr, "zk32-sim: %s\n", error.c_str());
+    return 2;
+  }
+  if (capture.cut_short) fprintf(stderr, "zk32-sim: %s ends inside a record\n", path.c_str());
+  Replay replay(options, std::move(device));
+  replay.run(capture.transfers);
+  return replay.report(out);
+}
+
+}  // namespace zk32sim
