@@ -29,25 +29,28 @@ const TimedRange kTargetTimed[] = {
     {0x6bc, 0x6bf, "program counter of a running core"},
     {0x602, 0x602, "core control status (reset ready, breakpoint halt)"},
     {0xb9, 0xba, "analog window busy bit and data"},
-    {0x7f, 0x7f, "activation status"},
 };
-// The flash writer's acknowledge byte and execute flag sit 4..15 bytes into SRAM.
-constexpr uint32_t kMailboxFirst = 4, kMailboxLast = 15;
+// Only an EVK probe activates the chip, which changes the status byte.
+constexpr uint32_t kActivationStatus = 0x7f;
+// The flash writer's acknowledge byte and command byte (its execute flag), 6 and 7 bytes
+// into SRAM.
+constexpr uint32_t kMailboxFirst = 6, kMailboxLast = 7;
 
-bool overlaps(uint32_t address, uint32_t span, uint32_t first, uint32_t last) {
-  return address <= last && uint64_t(address) + span > first;
+bool within(uint32_t address, uint32_t first, uint32_t last) {
+  return address >= first && address <= last;
 }
 
 uint32_t sram_base(int mcu_type) { return mcu_type >= 3 ? 0x40000 : 0x8000; }
 
-// Why a read of span target bytes from address may answer differently on a later run.
-const char *target_timed(uint32_t address, uint32_t span, int mcu_type) {
+// Why a target byte may read differently on a later run, or nullptr.
+const char *target_timed(uint32_t address, int mcu_type, bool evk) {
+  if (evk && address == kActivationStatus) return "activation status";
   for (const TimedRange &t : kTargetTimed) {
-    if (overlaps(address, span, t.first, t.last)) return t.why;
+    if (within(address, t.first, t.last)) return t.why;
   }
   uint32_t base = sram_base(mcu_type);
-  if (overlaps(address, span, base + kMailboxFirst, base + kMailboxLast)) {
-    return "flash-writer acknowledge and execute flag";
+  if (within(address, base + kMailboxFirst, base + kMailboxLast)) {
+    return "flash-writer acknowledge and command byte";
   }
   return nullptr;
 }
@@ -57,6 +60,7 @@ struct Difference {
   const CapturedTransfer *transfer = nullptr;
   bool sim_ok = false;
   std::vector<uint8_t> sim_in;
+  size_t offset = 0;  // the first differing byte that is not a timed one
 };
 
 class Replay {
@@ -68,7 +72,10 @@ class Replay {
 
  private:
   void one(size_t index, const CapturedTransfer &t);
-  const char *timed_reason(const CapturedTransfer &t) const;
+  const char *timed_byte(const VendorRequest &r, size_t offset) const;
+  const char *only_timed(const CapturedTransfer &t, const std::vector<uint8_t> &captured,
+                         bool sim_ok, const std::vector<uint8_t> &answer,
+                         size_t *offset) const;
   void note_evk_command(const CapturedTransfer &t);
 
   Options options_;
@@ -76,7 +83,9 @@ class Replay {
   size_t total_ = 0, agree_ = 0, differ_ = 0;
   std::map<std::string, size_t> skipped_;
   Difference first_;
-  const char *staging_reason_ = nullptr;  // what the last Vlane read put in the staging buffer
+  // The target address the staging buffer holds since the last Vlane read, if one was taken.
+  bool staging_filled_ = false;
+  uint32_t staging_target_ = 0;
 };
 
 void Replay::run(const std::vector<CapturedTransfer> &transfers) {
@@ -109,26 +118,43 @@ void Replay::one(size_t index, const CapturedTransfer &t) {
     ++agree_;
     return;
   }
-  if (const char *why = timed_reason(t)) {
+  size_t offset = 0;
+  if (const char *why = only_timed(t, captured, sim_ok, answer, &offset)) {
     ++skipped_[why];
     return;
   }
-  if (differ_++ == 0) first_ = Difference{index, &t, sim_ok, answer};
+  if (differ_++ == 0) first_ = Difference{index, &t, sim_ok, answer, offset};
 }
 
-const char *Replay::timed_reason(const CapturedTransfer &t) const {
+// The reason when the answers differ only in bytes that depend on time; else nullptr, and
+// *offset is where they first differ otherwise.
+const char *Replay::only_timed(const CapturedTransfer &t, const std::vector<uint8_t> &captured,
+                               bool sim_ok, const std::vector<uint8_t> &answer,
+                               size_t *offset) const {
   if (t.stream) return "data stream (what the target sent)";
+  size_t common = captured.size() < answer.size() ? captured.size() : answer.size();
   VendorRequest r;
-  if (!decode_vendor_request(t.setup, t.out.data(), t.out.size(), &r) || r.is_write) {
-    return nullptr;
+  bool read = decode_vendor_request(t.setup, t.out.data(), t.out.size(), &r) && !r.is_write;
+  const char *why = nullptr;
+  for (size_t i = 0; i < common; ++i) {
+    if (captured[i] == answer[i]) continue;
+    why = read ? timed_byte(r, i) : nullptr;
+    if (!why) {
+      *offset = i;
+      return nullptr;
+    }
   }
-  uint32_t span = r.fixed || r.count == 0 ? 1 : uint32_t(r.count);
-  if (options_.mode != "evk") return target_timed(r.address, span, options_.mcu_type);
-  if (overlaps(r.address, span, kCompletionWord, kStatusWord + 3)) {
-    return "EVK completion and status words";
-  }
-  if (overlaps(r.address, span, kStagingBuffer, kStagingBuffer + kStagingSize - 1)) {
-    return staging_reason_;
+  *offset = common;
+  return sim_ok == t.ok && answer.size() == captured.size() ? why : nullptr;
+}
+
+// Why byte `offset` of the answer to the read r may differ on a later run, or nullptr.
+const char *Replay::timed_byte(const VendorRequest &r, size_t offset) const {
+  uint32_t address = r.fixed ? r.address : uint32_t(r.address + offset);
+  if (options_.mode != "evk") return target_timed(address, options_.mcu_type, false);
+  if (within(address, kCompletionWord, kStatusWord + 3)) return "EVK completion and status words";
+  if (staging_filled_ && within(address, kStagingBuffer, kStagingBuffer + kStagingSize - 1)) {
+    return target_timed(staging_target_ + (address - kStagingBuffer), options_.mcu_type, true);
   }
   return nullptr;
 }
@@ -147,10 +173,8 @@ void Replay::note_evk_command(const CapturedTransfer &t) {
                    uint32_t(block[3]) << 24;
   uint32_t word1 = uint32_t(block[4]) | uint32_t(block[5]) << 8 | uint32_t(block[6]) << 16 |
                    uint32_t(block[7]) << 24;
-  uint32_t count = word1 & 0xffff;
-  staging_reason_ = (word1 >> 16) == 0xC100 && count > 0
-                        ? target_timed(word0, count, options_.mcu_type)
-                        : nullptr;
+  staging_filled_ = (word1 >> 16) == 0xC100;
+  staging_target_ = word0;
 }
 
 std::string answer_text(bool ok, bool in, const std::vector<uint8_t> &bytes) {
@@ -181,12 +205,7 @@ int Replay::report(FILE *out) const {
     fprintf(out, "first difference: request %zu (frames %zu-%zu): %s\n", first_.index,
             t.submit_frame, t.complete_frame, describe(t).c_str());
     if (t.ok && first_.sim_ok && in) {
-      size_t offset = 0;
-      while (offset < captured.size() && offset < first_.sim_in.size() &&
-             captured[offset] == first_.sim_in[offset]) {
-        ++offset;
-      }
-      fprintf(out, "  first differing offset: %zu\n", offset);
+      fprintf(out, "  first differing offset: %zu\n", first_.offset);
     } else {
       fprintf(out, "  the outcome differs\n");
     }
