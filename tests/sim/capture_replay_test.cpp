@@ -3,13 +3,13 @@
 // answer byte changed, and decoded by tshark as USB.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "harness.h"
 #include "usbmon_pcap.h"
 
@@ -18,25 +18,11 @@ namespace {
 const std::string kFirmware = ZK32_EXAMPLES_DIR "/firmware.bin";
 const std::string kListing = ZK32_EXAMPLES_DIR "/firmware.lst";
 
-struct Outcome {
-  std::string out;
-  int status;
-};
-
-Outcome shell(const std::string &command) {
-  Outcome r{"", -1};
-  FILE *p = popen(command.c_str(), "r");
-  if (!p) return r;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) r.out.append(buffer, n);
-  int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+using Outcome = child_process::ShellResult;
+using child_process::run_shell;
 
 Outcome sim_tool(const std::string &args) {
-  return shell(harness::simulator_program() + " " + args + " 2>&1");
+  return run_shell(harness::simulator_program() + " " + args + " 2>&1");
 }
 
 std::vector<std::string> lines_of(const std::string &text) {
@@ -142,10 +128,10 @@ TEST_P(TracedSession, AChangedAnswerByteIsReportedAtItsRequestAndOffset) {
 // tshark decodes every record as USB, and the setup packets it shows are the ones the
 // simulator received.
 TEST_P(TracedSession, TsharkDecodesEveryPacketWithTheSetupTheDeviceSaw) {
-  if (shell("command -v tshark >/dev/null 2>&1").status != 0) {
+  if (run_shell("command -v tshark >/dev/null 2>&1").status != 0) {
     GTEST_SKIP() << "SKIP: tshark is not installed (scripts/setup-deps.sh installs it)";
   }
-  Outcome fields = shell("tshark -r " + capture_ +
+  Outcome fields = run_shell("tshark -r " + capture_ +
                          " -T fields -E separator=, -e frame.protocols -e usb.urb_type"
                          " -e usb.bmRequestType -e usb.setup.bRequest -e usb.setup.wValue"
                          " -e usb.setup.wIndex -e usb.setup.wLength 2>/dev/null");
