@@ -83,13 +83,15 @@ void open_trace() {
   snprintf(trace_path, sizeof trace_path, "%s", path);
   trace_file = fopen(path, "a+b");
   if (trace_file == nullptr) return give_up(strerror(errno));
+  // Unbuffered: each transfer goes out as one write, whole, in order with other processes.
+  setvbuf(trace_file, nullptr, _IONBF, 0);
   unsigned char header[kDnPcapFileHeaderSize];
   fseek(trace_file, 0, SEEK_SET);
   size_t have = fread(header, 1, sizeof header, trace_file);
   fseek(trace_file, 0, SEEK_END);
   if (have == 0) {
     dn_pcap_put_file_header(header);
-    if (fwrite(header, sizeof header, 1, trace_file) != 1 || fflush(trace_file) != 0) {
+    if (fwrite(header, sizeof header, 1, trace_file) != 1) {
       return give_up(strerror(errno));
     }
   } else {
@@ -98,8 +100,6 @@ void open_trace() {
       return give_up("the file exists and is not a USB capture of this kind");
     }
   }
-  // Unbuffered: each transfer goes out as one write, whole, in order with other processes.
-  setvbuf(trace_file, nullptr, _IONBF, 0);
   next_id = uint64_t(process_id()) << 32;
   state = kOn;
 }
