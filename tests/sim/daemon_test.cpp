@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/support/child_process.h"
+#include "support/child_process.h"
 
 namespace {
 
