@@ -53,6 +53,7 @@ bool read_capture(const std::string &path, Capture *capture, std::string *error)
     if (e.type == 'S') {
       CapturedTransfer t;
       t.submit_frame = frame;
+      t.submit_ms = double(e.seconds) * 1000.0 + e.microseconds / 1000.0;
       t.asked = e.length;
       if (e.xfer_type == kDnUsbmonControl && e.has_setup) {
         dn_setup_packet s = dn_setup_decode(e.setup);

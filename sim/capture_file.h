@@ -15,6 +15,7 @@ namespace zk32sim {
 struct CapturedTransfer {
   size_t submit_frame = 0;    // record numbers in the file, from 1 (Wireshark's frame numbers)
   size_t complete_frame = 0;  // 0: the capture holds no completion
+  double submit_ms = 0;       // when it was submitted, in milliseconds
   bool stream = false;        // a data-stream read (bulk IN); else a control transfer
   SetupPacket setup{};
   uint32_t asked = 0;            // bytes asked for (IN) or sent (OUT)

@@ -1,5 +1,5 @@
-// zk32-sim replay: the captured requests, in order, to a fresh device in zero timing, each
-// answer compared with the captured one.
+// zk32-sim replay: the captured requests, in order, to a fresh device in zero timing on the
+// capture's own clock, each answer compared with the captured one.
 //
 // Zero timing finishes every timed action at once, so a capture of a device that took its
 // time shows polls the model answers "done" sooner.  An answer that differs where the bytes
@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "sim/capture_commands.h"
+#include "sim/clock.h"
 #include "sim/evk_probe.h"
 #include "sim/trace_log.h"
 #include "sim/vendor_request.h"
@@ -63,10 +64,25 @@ struct Difference {
   size_t offset = 0;  // the first differing byte that is not a timed one
 };
 
+// The replayed device's time: the capture's own, so that what happens between two requests
+// (a running core's progress) does not depend on how fast the replay runs.
+class CaptureClock : public Clock {
+ public:
+  double now_ms() const override { return now_; }
+  void set(double ms) { now_ = ms > now_ ? ms : now_; }  // never backwards
+
+ private:
+  double now_ = 0;
+};
+
 class Replay {
  public:
-  Replay(const Options &options, std::unique_ptr<Device> device)
-      : options_(options), device_(std::move(device)) {}
+  explicit Replay(const Options &options) : options_(options) {
+    options_.zero_timing = true;
+    options_.clock = &clock_;
+    device_ = Device::create(options_);
+  }
+  bool ready() const { return device_ != nullptr; }
   void run(const std::vector<CapturedTransfer> &transfers);
   int report(FILE *out) const;
 
@@ -79,6 +95,7 @@ class Replay {
   void note_evk_command(const CapturedTransfer &t);
 
   Options options_;
+  CaptureClock clock_;
   std::unique_ptr<Device> device_;
   size_t total_ = 0, agree_ = 0, differ_ = 0;
   std::map<std::string, size_t> skipped_;
@@ -89,7 +106,10 @@ class Replay {
 };
 
 void Replay::run(const std::vector<CapturedTransfer> &transfers) {
-  for (size_t i = 0; i < transfers.size(); ++i) one(i + 1, transfers[i]);
+  for (size_t i = 0; i < transfers.size(); ++i) {
+    clock_.set(transfers[i].submit_ms - transfers[0].submit_ms);
+    one(i + 1, transfers[i]);
+  }
 }
 
 void Replay::one(size_t index, const CapturedTransfer &t) {
@@ -224,8 +244,8 @@ int Replay::report(FILE *out) const {
 }  // namespace
 
 int replay_capture(const std::string &path, const Options &options, FILE *out) {
-  std::unique_ptr<Device> device = Device::create(options);
-  if (!device) {
+  Replay replay(options);
+  if (!replay.ready()) {
     fprintf(stderr, "zk32-sim: bad device options (mode usb|evk, type 1..4)\n");
     return 2;
   }
@@ -236,7 +256,6 @@ int replay_capture(const std::string &path, const Options &options, FILE *out) {
     return 2;
   }
   if (capture.cut_short) fprintf(stderr, "zk32-sim: %s ends inside a record\n", path.c_str());
-  Replay replay(options, std::move(device));
   replay.run(capture.transfers);
   return replay.report(out);
 }
