@@ -197,10 +197,19 @@ void Replay::note_evk_command(const CapturedTransfer &t) {
   staging_target_ = word0;
 }
 
-std::string answer_text(bool ok, bool in, const std::vector<uint8_t> &bytes) {
+// The answer as text; a long one only around the offset where the answers part.
+std::string answer_text(bool ok, bool in, const std::vector<uint8_t> &bytes, size_t offset) {
+  constexpr size_t kShown = 32, kBefore = 8;
   if (!ok) return "stall";
   if (!in) return "accepted";
-  return bytes.empty() ? "(no bytes)" : hex_bytes(bytes.data(), bytes.size());
+  if (bytes.empty()) return "(no bytes)";
+  if (bytes.size() <= kShown) return hex_bytes(bytes.data(), bytes.size());
+  size_t start = offset > kBefore ? offset - kBefore : 0;
+  if (start > bytes.size() - kShown) start = bytes.size() - kShown;
+  std::string text = start > 0 ? "... (from offset " + std::to_string(start) + ") " : "";
+  text += hex_bytes(bytes.data() + start, kShown);
+  if (start + kShown < bytes.size()) text += " ...";
+  return text + " (" + std::to_string(bytes.size()) + " bytes)";
 }
 
 // "vendor read (short layout) at 0x6bc, 4 bytes" and the like.
@@ -229,8 +238,8 @@ int Replay::report(FILE *out) const {
     } else {
       fprintf(out, "  the outcome differs\n");
     }
-    fprintf(out, "  captured:  %s\n", answer_text(t.ok, in, captured).c_str());
-    fprintf(out, "  simulated: %s\n", answer_text(first_.sim_ok, in, first_.sim_in).c_str());
+    fprintf(out, "  captured:  %s\n", answer_text(t.ok, in, captured, first_.offset).c_str());
+    fprintf(out, "  simulated: %s\n", answer_text(first_.sim_ok, in, first_.sim_in, first_.offset).c_str());
   }
   size_t skipped = total_ - agree_ - differ_;
   fprintf(out, "replay: %zu requests, %zu agree, %zu differ, %zu skipped\n", total_, agree_,
