@@ -16,6 +16,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "byte_order.h"
+
 constexpr uint32_t kDnLinkUsbLinux = 189;
 constexpr uint32_t kDnLinkUsbLinuxMmapped = 220;
 constexpr size_t kDnPcapFileHeaderSize = 24;
@@ -46,42 +48,22 @@ struct dn_usbmon_event {
   uint32_t data_length;
 };
 
-namespace dn_pcap_detail {
-inline void put16(unsigned char *p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-inline void put32(unsigned char *p, uint32_t v) {
-  put16(p, v);
-  put16(p + 2, v >> 16);
-}
-inline void put64(unsigned char *p, uint64_t v) {
-  put32(p, static_cast<uint32_t>(v));
-  put32(p + 4, static_cast<uint32_t>(v >> 32));
-}
-inline uint32_t get16(const unsigned char *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-inline uint32_t get32(const unsigned char *p) { return get16(p) | get16(p + 2) << 16; }
-inline uint64_t get64(const unsigned char *p) { return get32(p) | uint64_t(get32(p + 4)) << 32; }
-}  // namespace dn_pcap_detail
-
 // The 24-byte file header of a capture written by this system.
 inline void dn_pcap_put_file_header(unsigned char out[kDnPcapFileHeaderSize]) {
-  using namespace dn_pcap_detail;
-  put32(out, 0xa1b2c3d4);
-  put16(out + 4, 2);  // format 2.4
-  put16(out + 6, 4);
-  put32(out + 8, 0);  // time zone, accuracy
-  put32(out + 12, 0);
-  put32(out + 16, kDnPcapSnapLength);
-  put32(out + 20, kDnLinkUsbLinuxMmapped);
+  store_le32(out, 0xa1b2c3d4);
+  store_le16(out + 4, 2);  // format 2.4
+  store_le16(out + 6, 4);
+  store_le32(out + 8, 0);  // time zone, accuracy
+  store_le32(out + 12, 0);
+  store_le32(out + 16, kDnPcapSnapLength);
+  store_le32(out + 20, kDnLinkUsbLinuxMmapped);
 }
 
 // Reads a file header: true for a little-endian microsecond pcap of a usbmon link type,
 // which is stored in *link.
 inline bool dn_pcap_get_file_header(const unsigned char *in, size_t n, uint32_t *link) {
-  using namespace dn_pcap_detail;
-  if (n < kDnPcapFileHeaderSize || get32(in) != 0xa1b2c3d4) return false;
-  *link = get32(in + 20);
+  if (n < kDnPcapFileHeaderSize || load_le32(in) != 0xa1b2c3d4) return false;
+  *link = load_le32(in + 20);
   return *link == kDnLinkUsbLinux || *link == kDnLinkUsbLinuxMmapped;
 }
 
@@ -93,30 +75,29 @@ inline size_t dn_usbmon_record_size(const dn_usbmon_event &event) {
 // Writes one record (pcap record header, usbmon header, data) for link type 220.  Returns the
 // bytes written, or 0 when they do not fit size or the data exceed the snap length.
 inline size_t dn_usbmon_put(const dn_usbmon_event &event, unsigned char *out, size_t size) {
-  using namespace dn_pcap_detail;
   size_t total = dn_usbmon_record_size(event);
   if (total > size || event.data_length > kDnPcapSnapLength - kDnUsbmonHeaderSize) return 0;
   uint32_t packet = static_cast<uint32_t>(kDnUsbmonHeaderSize + event.data_length);
-  put32(out, static_cast<uint32_t>(event.seconds));
-  put32(out + 4, static_cast<uint32_t>(event.microseconds));
-  put32(out + 8, packet);
-  put32(out + 12, packet);
+  store_le32(out, static_cast<uint32_t>(event.seconds));
+  store_le32(out + 4, static_cast<uint32_t>(event.microseconds));
+  store_le32(out + 8, packet);
+  store_le32(out + 12, packet);
   unsigned char *h = out + kDnPcapRecordHeaderSize;
   memset(h, 0, kDnUsbmonHeaderSize);
-  put64(h, event.id);
+  store_le64(h, event.id);
   h[8] = static_cast<unsigned char>(event.type);
   h[9] = event.xfer_type;
   h[10] = event.endpoint;
   h[11] = event.device;
-  put16(h + 12, event.bus);
+  store_le16(h + 12, event.bus);
   // Flags: 0 = present; otherwise usbmon's character for why it is absent.
   h[14] = event.has_setup ? 0 : '-';
   h[15] = event.data_length > 0 ? 0 : ((event.endpoint & 0x80) ? '<' : '>');
-  put64(h + 16, static_cast<uint64_t>(event.seconds));
-  put32(h + 24, static_cast<uint32_t>(event.microseconds));
-  put32(h + 28, static_cast<uint32_t>(event.status));
-  put32(h + 32, event.length);
-  put32(h + 36, event.data_length);
+  store_le64(h + 16, static_cast<uint64_t>(event.seconds));
+  store_le32(h + 24, static_cast<uint32_t>(event.microseconds));
+  store_le32(h + 28, static_cast<uint32_t>(event.status));
+  store_le32(h + 32, event.length);
+  store_le32(h + 36, event.data_length);
   if (event.has_setup) memcpy(h + 40, event.setup, 8);
   if (event.data_length > 0) memcpy(h + kDnUsbmonHeaderSize, event.data, event.data_length);
   return total;
@@ -127,24 +108,23 @@ inline size_t dn_usbmon_put(const dn_usbmon_event &event, unsigned char *out, si
 // points into in.
 inline size_t dn_usbmon_get(const unsigned char *in, size_t n, uint32_t link,
                             dn_usbmon_event *event) {
-  using namespace dn_pcap_detail;
   size_t header = link == kDnLinkUsbLinux ? 48 : kDnUsbmonHeaderSize;
   if (n < kDnPcapRecordHeaderSize) return 0;
-  uint32_t captured = get32(in + 8);
+  uint32_t captured = load_le32(in + 8);
   if (captured < header || captured > n - kDnPcapRecordHeaderSize) return 0;
   const unsigned char *h = in + kDnPcapRecordHeaderSize;
-  event->id = get64(h);
+  event->id = load_le64(h);
   event->type = static_cast<char>(h[8]);
   event->xfer_type = h[9];
   event->endpoint = h[10];
   event->device = h[11];
-  event->bus = static_cast<uint16_t>(get16(h + 12));
+  event->bus = static_cast<uint16_t>(load_le16(h + 12));
   event->has_setup = h[14] == 0;
   memcpy(event->setup, h + 40, 8);
-  event->seconds = static_cast<int64_t>(get64(h + 16));
-  event->microseconds = static_cast<int32_t>(get32(h + 24));
-  event->status = static_cast<int32_t>(get32(h + 28));
-  event->length = get32(h + 32);
+  event->seconds = static_cast<int64_t>(load_le64(h + 16));
+  event->microseconds = static_cast<int32_t>(load_le32(h + 24));
+  event->status = static_cast<int32_t>(load_le32(h + 28));
+  event->length = load_le32(h + 32);
   event->data = h + header;
   event->data_length = static_cast<uint32_t>(captured - header);
   return kDnPcapRecordHeaderSize + captured;

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 
+#include "byte_order.h"
 #include "sim/capture_commands.h"
 #include "sim/clock.h"
 #include "sim/evk_probe.h"
@@ -189,12 +190,8 @@ void Replay::note_evk_command(const CapturedTransfer &t) {
     return;
   }
   const uint8_t *block = r.data + (kCommandBlock - r.address);
-  uint32_t word0 = uint32_t(block[0]) | uint32_t(block[1]) << 8 | uint32_t(block[2]) << 16 |
-                   uint32_t(block[3]) << 24;
-  uint32_t word1 = uint32_t(block[4]) | uint32_t(block[5]) << 8 | uint32_t(block[6]) << 16 |
-                   uint32_t(block[7]) << 24;
-  staging_filled_ = (word1 >> 16) == 0xC100;
-  staging_target_ = word0;
+  staging_filled_ = (load_le32(block + 4) >> 16) == 0xC100;
+  staging_target_ = load_le32(block);
 }
 
 // The answer as text; a long one only around the offset where the answers part.

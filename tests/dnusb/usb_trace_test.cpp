@@ -13,7 +13,7 @@
 namespace {
 
 using fake::Bytes;
-using fake::hex;
+using fake::to_hex;
 
 struct Record {
   char type;
@@ -68,8 +68,8 @@ class UsbTrace : public fake::PortTest {
       }
       at += used;
       out.push_back(Record{e.type, e.xfer_type, e.endpoint,
-                           e.has_setup ? hex(Bytes(e.setup, e.setup + 8)) : "", e.status,
-                           e.length, hex(Bytes(e.data, e.data + e.data_length))});
+                           e.has_setup ? to_hex(Bytes(e.setup, e.setup + 8)) : "", e.status,
+                           e.length, to_hex(Bytes(e.data, e.data + e.data_length))});
     }
     return out;
   }
