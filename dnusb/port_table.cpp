@@ -6,6 +6,8 @@
 
 #include <mutex>
 
+#include "usb_trace.h"
+
 #if defined(_WIN32)
 extern const dn_port dn_port_windows;
 #else
@@ -112,7 +114,10 @@ void dn_handle_close(dn_handle_t handle) {
 bool dn_vendor_set(dn_handle_t handle, const unsigned char *input, uint32_t len) {
   handle_entry entry;
   if (!lookup(handle, &entry)) return false;
-  return entry.port->vendor_set(entry.device, input, len);
+  dn_trace_stamp start = dn_trace_start();
+  bool ok = entry.port->vendor_set(entry.device, input, len);
+  dn_trace_vendor_set(handle, start, input, len, ok);
+  return ok;
 }
 
 bool dn_vendor_get(dn_handle_t handle, const unsigned char *input, uint32_t len,
@@ -120,14 +125,19 @@ bool dn_vendor_get(dn_handle_t handle, const unsigned char *input, uint32_t len,
   *got = 0;
   handle_entry entry;
   if (!lookup(handle, &entry)) return false;
+  dn_trace_stamp start = dn_trace_start();
   bool ok = entry.port->vendor_get(entry.device, input, len, out, out_size, got);
   if (!ok) *got = 0;
   if (*got > out_size) *got = out_size;  // a port never reports more than it may store
+  dn_trace_vendor_get(handle, start, input, len, out_size, out, *got, ok);
   return ok;
 }
 
 int dn_read_stream(dn_handle_t handle, unsigned char *buf, uint32_t size) {
   handle_entry entry;
   if (!lookup(handle, &entry)) return -1;
-  return entry.port->read_stream(entry.device, buf, size);
+  dn_trace_stamp start = dn_trace_start();
+  int got = entry.port->read_stream(entry.device, buf, size);
+  dn_trace_read_stream(handle, start, size, buf, got);
+  return got;
 }

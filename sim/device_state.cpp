@@ -37,15 +37,7 @@ bool DeviceState::request_fails(const VendorRequest &r) {
 }
 
 void DeviceState::trace_request(const VendorRequest &r, const uint8_t *bytes, size_t n) {
-  char head[64];
-  if (r.is_write) {
-    snprintf(head, sizeof head, "w %c %x ", r.long_layout ? 'l' : 's', r.address);
-  } else {
-    snprintf(head, sizeof head, "r %c %x %zx ", r.long_layout ? 'l' : 's', r.address, n);
-  }
-  std::string line = head + hex_bytes(bytes, n);
-  if (r.fixed) line += " fixed";
-  trace_.event(line);
+  trace_.event(request_line(r, bytes, n));
 }
 
 int DeviceState::serve(const SetupPacket &setup, const uint8_t *out_data, size_t out_len,

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/capture_commands.h"
 #include "sim/device_model.h"
 #include "sim/server.h"
 #include "sim/wire_io.h"
@@ -28,7 +29,9 @@ const char kUsage[] =
     "usage: zk32-sim start|run --dir DIR [--mode usb|evk] [--type N] [--timing zero|real]\n"
     "                [--flash-size BYTES] [--name NAME] [--tcp PORT]\n"
     "       zk32-sim stop --dir DIR [--name NAME]\n"
-    "       zk32-sim ctl --dir DIR [--name NAME] COMMAND...\n";
+    "       zk32-sim ctl --dir DIR [--name NAME] COMMAND...\n"
+    "       zk32-sim decode FILE\n"
+    "       zk32-sim replay FILE [--mode usb|evk] [--type N] [--flash-size BYTES]\n";
 
 struct Args {
   std::string verb;
@@ -36,7 +39,11 @@ struct Args {
   Options options;
   bool name_given = false;
   std::vector<std::string> words;  // ctl: the command
+  std::string file;                // decode, replay: the capture
 };
+
+// decode and replay work on a file, without a simulator to talk to.
+bool offline_verb(const std::string &verb) { return verb == "decode" || verb == "replay"; }
 
 bool parse_number(const char *text, unsigned long *value) {
   char *end = nullptr;
@@ -56,11 +63,20 @@ bool parse_args(int argc, char **argv, Args *args) {
       args->words.assign(argv + i, argv + argc);
       break;
     }
+    if (offline_verb(args->verb) && a.compare(0, 2, "--") != 0 && args->file.empty()) {
+      args->file = a;
+      continue;
+    }
     if (!has_value) {
       fprintf(stderr, "zk32-sim: %s needs a value\n", a.c_str());
       return false;
     }
     const char *v = argv[++i];
+    bool device_option = a == "--mode" || a == "--type" || a == "--flash-size";
+    if (offline_verb(args->verb) && (args->verb == "decode" || !device_option)) {
+      fprintf(stderr, "zk32-sim: %s takes no option %s\n", args->verb.c_str(), a.c_str());
+      return false;
+    }
     if (a == "--dir") {
       args->server.dir = v;
     } else if (a == "--name") {
@@ -81,6 +97,7 @@ bool parse_args(int argc, char **argv, Args *args) {
       return false;
     }
   }
+  if (offline_verb(args->verb)) return !args->file.empty();
   if (args->server.dir.empty()) {
     fprintf(stderr, "zk32-sim: --dir DIR is required\n");
     return false;
@@ -274,6 +291,8 @@ int main(int argc, char **argv) {
   if (args.verb == "run") return serve(args, -1);
   if (args.verb == "stop") return stop(args);
   if (args.verb == "ctl") return control(args);
+  if (args.verb == "decode") return decode_capture(args.file, stdout);
+  if (args.verb == "replay") return replay_capture(args.file, args.options, stdout);
   fputs(kUsage, stderr);
   return 2;
 }

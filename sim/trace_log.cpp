@@ -3,6 +3,10 @@
 #include <sys/time.h>
 
 #include <cstring>
+#include <vector>
+
+#include "control_transfer.h"
+#include "usbmon_pcap.h"
 
 namespace zk32sim {
 
@@ -11,28 +15,6 @@ namespace {
 constexpr size_t kMaxLines = 1000000;
 // A whole trace must fit one reply frame (16 MB), line feeds included.
 constexpr size_t kMaxBytes = 12u << 20;
-
-struct PcapRecordHeader {  // usbmon's binary header, link type 220
-  uint64_t id;
-  uint8_t type;
-  uint8_t xfer_type;
-  uint8_t epnum;
-  uint8_t devnum;
-  uint16_t busnum;
-  int8_t flag_setup;
-  int8_t flag_data;
-  int64_t ts_sec;
-  int32_t ts_usec;
-  int32_t status;
-  uint32_t length;
-  uint32_t len_cap;
-  uint8_t setup[8];
-  int32_t interval;
-  int32_t start_frame;
-  uint32_t xfer_flags;
-  uint32_t ndesc;
-};
-static_assert(sizeof(PcapRecordHeader) == 64, "usbmon header is 64 bytes");
 }  // namespace
 
 std::string hex_bytes(const uint8_t *data, size_t n) {
@@ -43,6 +25,36 @@ std::string hex_bytes(const uint8_t *data, size_t n) {
     s[2 * i + 1] = digits[data[i] & 15];
   }
   return s;
+}
+
+std::string request_line(const VendorRequest &r, const uint8_t *bytes, size_t n) {
+  char head[64];
+  if (r.is_write) {
+    snprintf(head, sizeof head, "w %c %x ", r.long_layout ? 'l' : 's', r.address);
+  } else {
+    snprintf(head, sizeof head, "r %c %x %zx ", r.long_layout ? 'l' : 's', r.address, n);
+  }
+  std::string line = head + hex_bytes(bytes, n);
+  if (r.fixed) line += " fixed";
+  return line;
+}
+
+std::string raw_transfer_line(const SetupPacket &setup, const uint8_t *out_data, size_t out_len,
+                              const uint8_t *in_data, int result) {
+  char head[64];
+  snprintf(head, sizeof head, "%02x %02x %04x %04x %04x", setup.request_type, setup.request,
+           setup.value, setup.index, setup.length);
+  std::string line = head;
+  bool in = dn_setup_is_in(setup);
+  if (result < 0) {
+    if (!in && out_data) line += " > " + hex_bytes(out_data, out_len);
+    line += " stall";
+  } else if (in) {
+    line += " < " + hex_bytes(in_data, size_t(result));
+  } else {
+    line += " > " + hex_bytes(out_data, out_len);
+  }
+  return line;
 }
 
 TraceLog::~TraceLog() {
@@ -62,20 +74,7 @@ void TraceLog::event(const std::string &line) { keep(events_, line); }
 
 void TraceLog::transfer(const SetupPacket &setup, const uint8_t *out_data, size_t out_len,
                         const uint8_t *in_data, int result) {
-  char head[64];
-  snprintf(head, sizeof head, "%02x %02x %04x %04x %04x", setup.request_type, setup.request,
-           setup.value, setup.index, setup.length);
-  std::string line = head;
-  bool in = dn_setup_is_in(setup);
-  if (result < 0) {
-    if (!in && out_data) line += " > " + hex_bytes(out_data, out_len);
-    line += " stall";
-  } else if (in) {
-    line += " < " + hex_bytes(in_data, size_t(result));
-  } else {
-    line += " > " + hex_bytes(out_data, out_len);
-  }
-  keep(raw_, std::move(line));
+  keep(raw_, raw_transfer_line(setup, out_data, out_len, in_data, result));
   if (pcap_) pcap_record(setup, out_data, out_len, in_data, result);
 }
 
@@ -102,13 +101,9 @@ bool TraceLog::start_pcap(const std::string &path) {
   if (!f) return false;
   if (pcap_) fclose(pcap_);
   pcap_ = f;
-  struct {
-    uint32_t magic;
-    uint16_t major, minor;
-    int32_t zone;
-    uint32_t sigfigs, snaplen, linktype;
-  } header = {0xa1b2c3d4, 2, 4, 0, 0, 65535, 220};
-  fwrite(&header, sizeof header, 1, pcap_);
+  unsigned char header[kDnPcapFileHeaderSize];
+  dn_pcap_put_file_header(header);
+  fwrite(header, sizeof header, 1, pcap_);
   fflush(pcap_);
   return true;
 }
@@ -118,35 +113,38 @@ void TraceLog::pcap_record(const SetupPacket &setup, const uint8_t *out_data, si
   bool in = dn_setup_is_in(setup);
   timeval tv;
   gettimeofday(&tv, nullptr);
-  auto write_one = [&](bool submit, const uint8_t *data, uint32_t n) {
-    PcapRecordHeader h;
-    memset(&h, 0, sizeof h);
-    h.id = pcap_id_;
-    h.type = submit ? 'S' : 'C';
-    h.xfer_type = 2;  // control
-    h.epnum = in ? 0x80 : 0x00;
-    h.devnum = 1;
-    h.busnum = 1;
-    h.flag_setup = submit ? 0 : '-';
-    h.flag_data = n ? 0 : (in ? '<' : '>');
-    h.ts_sec = tv.tv_sec;
-    h.ts_usec = int32_t(tv.tv_usec);
-    h.status = submit ? -115 : (result < 0 ? -32 : 0);  // -EINPROGRESS, -EPIPE
-    h.length = submit ? setup.length : (in ? uint32_t(result < 0 ? 0 : result) : setup.length);
-    h.len_cap = n;
-    if (submit) dn_setup_encode(setup, h.setup);
-    struct {
-      uint32_t sec, usec, incl, orig;
-    } rec = {uint32_t(tv.tv_sec), uint32_t(tv.tv_usec), uint32_t(sizeof h + n),
-             uint32_t(sizeof h + n)};
-    fwrite(&rec, sizeof rec, 1, pcap_);
-    fwrite(&h, sizeof h, 1, pcap_);
-    if (n) fwrite(data, 1, n, pcap_);
+  dn_usbmon_event event;
+  memset(&event, 0, sizeof event);
+  event.id = pcap_id_++;
+  event.xfer_type = kDnUsbmonControl;
+  event.endpoint = in ? 0x80 : 0x00;
+  event.device = 1;
+  event.bus = 1;
+  event.seconds = tv.tv_sec;
+  event.microseconds = int32_t(tv.tv_usec);
+  std::vector<unsigned char> records;
+  auto add = [&records](const dn_usbmon_event &e) {
+    size_t at = records.size();
+    records.resize(at + dn_usbmon_record_size(e));
+    records.resize(at + dn_usbmon_put(e, records.data() + at, records.size() - at));
   };
-  write_one(true, in ? nullptr : out_data, in ? 0 : uint32_t(out_len));
-  write_one(false, in ? in_data : nullptr, in && result > 0 ? uint32_t(result) : 0);
+  event.type = 'S';
+  event.has_setup = true;
+  dn_setup_encode(setup, event.setup);
+  event.status = kDnUsbmonInProgress;
+  event.length = setup.length;
+  event.data = in ? nullptr : out_data;
+  event.data_length = in ? 0 : uint32_t(out_len);
+  add(event);
+  event.type = 'C';
+  event.has_setup = false;
+  event.status = result < 0 ? kDnUsbmonStall : 0;
+  event.length = in ? uint32_t(result < 0 ? 0 : result) : setup.length;
+  event.data = in ? in_data : nullptr;
+  event.data_length = in && result > 0 ? uint32_t(result) : 0;
+  add(event);
+  fwrite(records.data(), 1, records.size(), pcap_);
   fflush(pcap_);
-  ++pcap_id_;
 }
 
 }  // namespace zk32sim

@@ -9,10 +9,20 @@
 #include <string>
 
 #include "sim/device_model.h"
+#include "sim/vendor_request.h"
 
 namespace zk32sim {
 
 std::string hex_bytes(const uint8_t *data, size_t n);
+
+// A line of the decoded trace for a vendor request and its data bytes (written or delivered):
+// "w s|l ADDR HEX[ fixed]" or "r s|l ADDR N HEX[ fixed]".
+std::string request_line(const VendorRequest &request, const uint8_t *bytes, size_t n);
+
+// A line of the raw trace: "bmRequestType bRequest wValue wIndex wLength" in hex, then
+// "> DATA" (OUT), "< DATA" (IN delivered), and " stall" for a failed transfer (result < 0).
+std::string raw_transfer_line(const SetupPacket &setup, const uint8_t *out_data, size_t out_len,
+                              const uint8_t *in_data, int result);
 
 class TraceLog {
  public:

@@ -6,6 +6,7 @@
 #define ORVANE_SUPPORT_CHILD_PROCESS_H
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -54,6 +55,25 @@ inline int run_to_file(const std::vector<std::string> &argv, const std::string &
   rusage local{};
   wait4(pid, &status, 0, usage ? usage : &local);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+struct ShellResult {
+  std::string out;  // standard output
+  int status;       // exit status; -1 when the command could not run or did not exit
+};
+
+// Runs a shell command line (add " 2>&1" to it for standard error too) to its end.  Not for
+// commands that leave a daemon holding the pipe open: use run_to_file for those.
+inline ShellResult run_shell(const std::string &command) {
+  ShellResult r{"", -1};
+  FILE *p = popen(command.c_str(), "r");
+  if (!p) return r;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) r.out.append(buffer, n);
+  int status = pclose(p);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
 }
 
 }  // namespace child_process

@@ -12,24 +12,14 @@
 #include <cstring>
 #include <string>
 
+#include "support/child_process.h"
+
 namespace {
 
-struct Outcome {
-  std::string out;
-  int status;
-};
+using Outcome = child_process::ShellResult;
 
 Outcome run(const std::string &args) {
-  std::string command = std::string(ZK32_SIM_PROGRAM) + " " + args + " 2>&1";
-  FILE *p = popen(command.c_str(), "r");
-  Outcome r{"", -1};
-  if (!p) return r;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) r.out.append(buffer, n);
-  int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  return child_process::run_shell(std::string(ZK32_SIM_PROGRAM) + " " + args + " 2>&1");
 }
 
 bool exists(const std::string &path) {

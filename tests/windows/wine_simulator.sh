@@ -165,4 +165,58 @@ ctl fault probe-silent >/dev/null
 both_ways "an EVK probe that never completes times out" 4710 rc 8000 -s 4
 expect_waited "the completion word is awaited for 1000 ms" 1000
 
+# --- The USB trace of the Windows port (DNUSB_TRACE) ----------------------------------------
+# The capture must read back as what the simulator received: the same decoded trace, a
+# replay without difference, and (with tshark) USB packets carrying the same setup packets.
+#   check_capture NAME CAPTURE REPLAY_OPTION...
+check_capture() {
+  local name=$1 capture=$2
+  shift 2
+  if [ ! -s "$capture" ]; then
+    fail "$name: a capture is written" "no file $capture"
+    return
+  fi
+  ctl trace | grep -E '^[rw] ' >"$scratch/seen.txt" || true
+  if "$SIM" decode "$capture" >"$scratch/decoded.txt" 2>&1 &&
+    cmp -s "$scratch/seen.txt" "$scratch/decoded.txt"; then
+    pass "$name: decodes as the simulator's trace"
+  else
+    fail "$name: decodes as the simulator's trace" "$(diff "$scratch/seen.txt" \
+      "$scratch/decoded.txt" | head -5)"
+  fi
+  if "$SIM" replay "$capture" "$@" >"$scratch/replay.txt" 2>&1; then
+    pass "$name: replays without difference"
+  else
+    fail "$name: replays without difference" "$(head -5 "$scratch/replay.txt")"
+  fi
+  if ! command -v tshark >/dev/null; then
+    echo "SKIP: $name: tshark is not installed (scripts/setup-deps.sh installs it)"
+    return
+  fi
+  ctl trace-raw | cut -c1-20 >"$scratch/received.txt"
+  tshark -r "$capture" -T fields -E separator=, -e frame.protocols -e usb.urb_type \
+    -e usb.bmRequestType -e usb.setup.bRequest -e usb.setup.wValue -e usb.setup.wIndex \
+    -e usb.setup.wLength 2>/dev/null >"$scratch/tshark.txt" || true
+  local not_usb
+  not_usb=$(grep -cv '^usb,' "$scratch/tshark.txt" || true)
+  # tshark shows bmRequestType and wValue in hex ("0xc1"), the others in decimal.
+  awk -F, '$2 ~ /S/ { sub(/^0x/, "", $3); sub(/^0x/, "", $5);
+    printf "%s %02x %s %04x %04x\n", $3, $4, $5, $6, $7 }' "$scratch/tshark.txt" >"$scratch/setups.txt"
+  if [ -s "$scratch/tshark.txt" ] && [ "$not_usb" -eq 0 ] &&
+    cmp -s "$scratch/received.txt" "$scratch/setups.txt"; then
+    pass "$name: tshark decodes every packet as USB with the setup the device saw"
+  else
+    fail "$name: tshark decodes every packet as USB with the setup the device saw" \
+      "$not_usb packets not USB" "$(diff "$scratch/received.txt" "$scratch/setups.txt" | head -5)"
+  fi
+}
+
+start_sim traced --mode usb --type 1
+capture="$scratch/windows.pcap"
+DNUSB_TRACE=$(win_path "$capture") ZK32_SIM_TCP=$sim_port run_orvane "$install" \
+  4710 wf 0 -i "$(win_path "$image")" -u
+DNUSB_TRACE=$(win_path "$capture") ZK32_SIM_TCP=$sim_port run_orvane "$install" \
+  4710 stop -u
+check_capture "Windows USB trace" "$capture" --mode usb --type 1
+
 finish
