@@ -8,7 +8,9 @@
 //  - a device path longer than the 2047 characters of the path buffer is skipped, never cut
 //    short and matched;
 //  - a device opened and then rejected by the identity probe is closed at once: the search
-//    neither returns nor reuses it, and it would otherwise hold the device open.
+//    neither returns nor reuses it, and it would otherwise hold the device open;
+//  - with DNUSB_DEVICE set (device_selector.h), a device that does not answer to it is passed
+//    over before it is opened, so that several processes each program a board of their own.
 #include <stddef.h>
 #include <string.h>
 

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -31,6 +32,16 @@ enum class Streams { out, out_and_err };
 int run(const std::vector<std::string> &argv, const std::string &sim_dir,
         const std::string &out_path, rusage *usage = nullptr,
         Streams streams = Streams::out_and_err);
+
+// As run(), but returns at once with the child's pid (-1: fork failed), the environment
+// extended by env (name, value); finish() waits for it and returns the same as run().
+int start(const std::vector<std::string> &argv, const std::string &sim_dir,
+          const std::string &out_path,
+          const std::vector<std::pair<std::string, std::string>> &env = {});
+int finish(int pid, rusage *usage = nullptr);
+
+// User plus system time of a usage record, in seconds.
+double cpu_seconds(const rusage &usage);
 
 // zk32-sim (the program at sim_program) with "--dir sim_dir" after the verb: "start", "ctl",
 // "stop".  Output in out_path; returns the exit status.
