@@ -112,14 +112,7 @@ int main(int argc, char **argv) {
   if (repeats < 1) repeats = 1;
   std::string work = bench::make_work_dir("orvane-gang-bench");
   if (work.empty()) return 1;
-  {
-    std::vector<unsigned char> image(kImageSize);
-    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<unsigned char>(i * 5 + (i >> 9));
-    FILE *file = std::fopen((work + "/image.bin").c_str(), "wb");
-    if (file == nullptr) return 1;
-    std::fwrite(image.data(), 1, image.size(), file);
-    std::fclose(file);
-  }
+  if (!bench::write_image(work + "/image.bin", kImageSize)) return 1;
   long cores = sysconf(_SC_NPROCESSORS_ONLN);
   std::printf("256 KB download to flash in N simulated boards at once (usb mode, MCU type 1,\n"
               "realistic timings), one Orvane per board chosen by DNUSB_DEVICE; %ld cores\n",

@@ -36,6 +36,15 @@ std::string read_text(const std::string &path) {
   return text;
 }
 
+bool write_image(const std::string &path, size_t size) {
+  std::vector<unsigned char> image(size);
+  for (size_t i = 0; i < size; ++i) image[i] = static_cast<unsigned char>(i * 7 + (i >> 8));
+  FILE *file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  bool written = std::fwrite(image.data(), 1, size, file) == size;
+  return std::fclose(file) == 0 && written;
+}
+
 std::string built_bin_dir() { return ORVANE_BIN_DIR; }
 
 namespace {

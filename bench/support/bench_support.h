@@ -19,6 +19,9 @@ double now_ms();
 std::string make_work_dir(const std::string &name);
 void remove_tree(const std::string &path);
 std::string read_text(const std::string &path);
+// Writes a test image of size bytes (a pattern that repeats no sooner than every 64 KB) to
+// path; false when it cannot be written.
+bool write_image(const std::string &path, size_t size);
 
 // Directory holding the built Orvane, config.ini, writer/ and zk32-sim.
 std::string built_bin_dir();
