@@ -6,7 +6,8 @@
 // seconds per board of the Orvane processes and of the simulators.  The load average is shown
 // with each row: other work on the machine lowers the ratios.
 //
-// Usage: gang_bench [directory holding Orvane, config.ini, writer/ and zk32-sim] [repeats]
+// Usage: gang_bench [directory holding Orvane, config.ini, writer/ and zk32-sim ("": the
+//                    build's)] [repeats]
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,7 +108,7 @@ gang_result flash_boards(const std::string &bin, const std::string &work, int bo
 }  // namespace
 
 int main(int argc, char **argv) {
-  std::string bin = argc > 1 ? argv[1] : bench::built_bin_dir();
+  std::string bin = argc > 1 && argv[1][0] != '\0' ? argv[1] : bench::built_bin_dir();
   int repeats = argc > 2 ? std::atoi(argv[2]) : 1;
   if (repeats < 1) repeats = 1;
   std::string work = bench::make_work_dir("orvane-gang-bench");
