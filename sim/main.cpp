@@ -94,11 +94,6 @@ bool parse_args(int argc, char **argv, Args *args) {
       return false;
     }
   }
-  // A board started by its serial alone is also named by it, so several start side by side.
-  if (!args->name_given && !args->server.serial.empty() &&
-      args->server.serial.find('/') == std::string::npos) {
-    args->server.name = args->server.serial;
-  }
   if (args->server.dir.empty()) {
     fprintf(stderr, "zk32-sim: --dir DIR is required\n");
     return false;
