@@ -1,4 +1,4 @@
-// The console message printer and the millisecond busy wait.
+// The console message printer and the millisecond wait.
 #include "base/console.h"
 
 #include <cstdarg>
@@ -18,8 +18,11 @@ int print_message(const char *format, ...) {
 }
 
 void wait_ms(uint32_t count) {
-  uint32_t start = clock_ms();
-  // Unsigned difference: a wrap of the 32-bit clock does no harm.
+  const uint32_t start = clock_ms();
+  // Unsigned difference: a wrap of the 32-bit clock does no harm.  The clock alone decides
+  // when the wait is over; the sleep only fills the time between, so that a waiting process
+  // leaves its core to others (one process per board when many are programmed at once).
   while (static_cast<uint32_t>(clock_ms() - start) < count) {
+    sleep_until_clock_ms(start + count);
   }
 }

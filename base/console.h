@@ -1,4 +1,4 @@
-// The console message printer and the millisecond busy wait, used throughout the program.
+// The console message printer and the millisecond wait, used throughout the program.
 #ifndef ORVANE_BASE_CONSOLE_H
 #define ORVANE_BASE_CONSOLE_H
 
@@ -11,7 +11,9 @@ int print_message(const char *format, ...)
 #endif
     ;
 
-// Busy wait on the millisecond clock until count milliseconds have passed (wrap-safe).
+// Waits until the millisecond clock has advanced by at least count (unsigned arithmetic, so a
+// wrap of the 32-bit clock does no harm).  On POSIX the process sleeps meanwhile; on Windows
+// it spins (base/platform.h, sleep_until_clock_ms).
 void wait_ms(uint32_t count);
 
 

@@ -22,6 +22,15 @@ uint32_t clock_ms();
 // A real sleep of the given milliseconds (Sleep).
 void sleep_ms(uint32_t milliseconds);
 
+// Gives the processor away until clock_ms() reaches deadline, or less: the caller looks at
+// the clock again.  A deadline not ahead of the clock by less than 2^31 has been reached
+// (wrap-safe).  POSIX: an absolute sleep on the monotonic clock to the start of that
+// millisecond, with the timer slack lowered so the wake-up is not late.  Windows: returns at
+// once, so the caller spins: the default timer sleeps in steps of 15.6 ms, far coarser than
+// the one-millisecond waits of the flash writer's protocol.  With a test clock in place, the
+// test's sleep is given the milliseconds left (none given: returns at once).
+void sleep_until_clock_ms(uint32_t deadline);
+
 // Test hooks: use these instead (nullptr restores the real ones).
 void override_clock(uint32_t (*clock)(), void (*sleep)(uint32_t milliseconds));
 void override_program_path(const char *path);

@@ -22,6 +22,16 @@ void sleep_ms(uint32_t milliseconds) {
   system_sleep_ms(milliseconds);
 }
 
+void sleep_until_clock_ms(uint32_t deadline) {
+  if (clock_hook == nullptr && sleep_hook == nullptr) {
+    system_sleep_until_clock_ms(deadline);
+    return;
+  }
+  uint32_t ahead = deadline - clock_ms();
+  if (ahead == 0 || ahead >= 0x80000000u || sleep_hook == nullptr) return;
+  sleep_hook(ahead);
+}
+
 std::size_t program_path(char *buffer, std::size_t size) {
   if (program_path_hook == nullptr) return system_program_path(buffer, size);
   if (buffer == nullptr || size == 0) return 0;

@@ -9,5 +9,6 @@
 std::size_t system_program_path(char *buffer, std::size_t size);
 uint32_t system_clock_ms();
 void system_sleep_ms(uint32_t milliseconds);
+void system_sleep_until_clock_ms(uint32_t deadline);
 
 #endif

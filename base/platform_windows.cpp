@@ -52,5 +52,7 @@ uint32_t system_clock_ms() { return static_cast<uint32_t>(timeGetTime()); }
 
 void system_sleep_ms(uint32_t milliseconds) { Sleep(milliseconds); }
 
+void system_sleep_until_clock_ms(uint32_t) {}
+
 // Windows takes backslashes as they are.
 std::FILE *open_native(const char *path, const char *mode) { return std::fopen(path, mode); }

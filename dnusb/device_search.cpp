@@ -8,13 +8,16 @@
 //  - a device path longer than the 2047 characters of the path buffer is skipped, never cut
 //    short and matched;
 //  - a device opened and then rejected by the identity probe is closed at once: the search
-//    neither returns nor reuses it, and it would otherwise hold the device open.
+//    neither returns nor reuses it, and it would otherwise hold the device open;
+//  - with DNUSB_DEVICE set (device_selector.h), a device that does not answer to it is passed
+//    over before it is opened, so that several processes each program a board of their own.
 #include <stddef.h>
 #include <string.h>
 
 #include <mutex>
 
 #include "byte_order.h"
+#include "device_selector.h"
 #include "dnusb.h"
 #include "port.h"
 #include "transfer.h"
@@ -32,9 +35,10 @@ constexpr uint32_t kEvkProbeId = 0x0818;
 
 enum walk_outcome { kWalkAccepted, kWalkExhausted, kWalkEnded };
 
-// Steps 2 to 9 on one port.  On acceptance *found holds the handle.
+// Steps 2 to 9 on one port.  On acceptance *found holds the handle.  selector: the value of
+// DNUSB_DEVICE, or NULL.
 walk_outcome walk_port(const dn_port *port, dn_layout layout, uint32_t wanted,
-                       dn_handle_t *found) {
+                       const char *selector, dn_handle_t *found) {
   for (uint32_t index = 0;; ++index) {
     // 2. The next interface; none left ends this port's walk.
     if (!port->interface_at(index)) return kWalkExhausted;
@@ -53,6 +57,9 @@ walk_outcome walk_port(const dn_port *port, dn_layout layout, uint32_t wanted,
     // 7. Only the maker's devices are opened.
     if (length >= kPathBuffer) continue;
     if (strstr(path, kVendorMatch) == nullptr) continue;
+    // With DNUSB_DEVICE set, every other device is passed over unopened: another process may
+    // be programming it.
+    if (selector != nullptr && !dn_selector_matches(port, index, path, selector)) continue;
     dn_handle_t handle = dn_handle_open(port, path, nullptr, 0);
     if (handle == 0) continue;
 
@@ -77,6 +84,7 @@ std::mutex search_lock;
 dn_handle_t search(dn_layout layout, uint32_t wanted_id) {
   uint32_t wanted = wanted_id & 0xFFFF;  // only the low 16 bits take part
   std::lock_guard<std::mutex> guard(search_lock);
+  const char *selector = dn_selector();
   size_t port_count = 0;
   const dn_port *const *ports = dn_ports(&port_count);
   for (size_t p = 0; p < port_count; ++p) {
@@ -84,7 +92,7 @@ dn_handle_t search(dn_layout layout, uint32_t wanted_id) {
     // 1. The port's device set; a port that cannot give one ends the search.
     if (!port->begin_walk()) return 0;
     dn_handle_t found = 0;
-    walk_outcome outcome = walk_port(port, layout, wanted, &found);
+    walk_outcome outcome = walk_port(port, layout, wanted, selector, &found);
     // 10. The set is released on every path.
     port->end_walk();
     if (outcome == kWalkAccepted) return found;

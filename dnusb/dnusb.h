@@ -45,7 +45,9 @@ typedef uint32_t dn_handle_t;
 
 /* Opens the first device whose identity word (device bytes 0x7e..0x81, little-endian)
  * equals the low 16 bits of wanted_id, or any device when those bits are 0xffff.
- * Returns the handle, or 0 when no device passes.  (ordinal 4) */
+ * Returns the handle, or 0 when no device passes.  With the environment variable
+ * DNUSB_DEVICE set to a selector (a device's location, serial or simulator name, as
+ * dnusb-list prints them), only the device answering to it is considered.  (ordinal 4) */
 DNUSB_API dn_handle_t DNUSB_CALL GetPrintDeviceHandle(uint32_t wanted_id);
 /* As GetPrintDeviceHandle; the identity probe uses the long-address layout.  (ordinal 3) */
 DNUSB_API dn_handle_t DNUSB_CALL GetPrintDeviceHandle2(uint32_t wanted_id);

@@ -1,11 +1,14 @@
-// dnusb-list: prints every device the library would consider, in search order, with its
-// identity word and whether it is an EVK probe; for a device that cannot be opened, why.
+// dnusb-list: prints every device the library would consider, in search order, with the
+// selector that picks it out through DNUSB_DEVICE, its serial, its identity word and whether
+// it is an EVK probe; for a device that cannot be opened, why.  With DNUSB_DEVICE set, only
+// the devices answering to it.  --json gives the same as one JSON array.
 //
-// Exit code: 0 when at least one device was opened, 1 otherwise.
+// Exit code: 0 when at least one device was opened, 1 otherwise, 2 for a bad argument.
 #include <stdio.h>
 #include <string.h>
 
 #include "byte_order.h"
+#include "device_selector.h"
 #include "dnusb.h"
 #include "port.h"
 #include "transfer.h"
@@ -13,6 +16,23 @@
 namespace {
 
 const char kVendorMatch[] = "vid_3a7e&pid_";
+
+struct listed_device {
+  const char *port;
+  const char *path;
+  const char *selector;
+  const char *serial;  // "" when none
+  bool opened;
+  const char *why;     // when not opened
+  bool identity_read;
+  uint32_t identity;
+  const char *kind;
+};
+
+struct output {
+  bool json;
+  int printed;
+};
 
 void explain(const char *why) {
   if (strstr(why, "permission") == nullptr) return;
@@ -22,59 +42,129 @@ void explain(const char *why) {
          "    then unplug and replug the device.\n");
 }
 
-int list_port(const dn_port *port, int *opened) {
-  int seen = 0;
+void print_text(const listed_device &d) {
+  printf("%s\n", d.path);
+  if (!d.opened) {
+    printf("    cannot open: %s\n", d.why);
+  } else if (d.identity_read) {
+    printf("    identity 0x%08x, %s\n", static_cast<unsigned>(d.identity), d.kind);
+  } else {
+    printf("    identity unreadable, %s\n", d.kind);
+  }
+  printf("    selector %s, serial %s\n", d.selector, d.serial[0] != '\0' ? d.serial : "none");
+  if (!d.opened) explain(d.why);
+}
+
+// A JSON string, or null for "" when empty_is_null.
+void print_json_string(const char *text, bool empty_is_null) {
+  if (empty_is_null && text[0] == '\0') {
+    fputs("null", stdout);
+    return;
+  }
+  putchar('"');
+  for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c != 0; ++c) {
+    if (*c == '"' || *c == '\\') {
+      printf("\\%c", *c);
+    } else if (*c < 0x20) {
+      printf("\\u%04x", *c);
+    } else {
+      putchar(*c);
+    }
+  }
+  putchar('"');
+}
+
+void print_json(const listed_device &d, bool first) {
+  printf("%s\n  {\"port\": ", first ? "" : ",");
+  print_json_string(d.port, false);
+  fputs(", \"path\": ", stdout);
+  print_json_string(d.path, false);
+  fputs(", \"selector\": ", stdout);
+  print_json_string(d.selector, false);
+  fputs(", \"serial\": ", stdout);
+  print_json_string(d.serial, true);
+  if (d.opened && d.identity_read) {
+    printf(", \"identity\": \"0x%08x\"", static_cast<unsigned>(d.identity));
+  } else {
+    fputs(", \"identity\": null", stdout);
+  }
+  fputs(", \"kind\": ", stdout);
+  print_json_string(d.opened ? d.kind : "", true);
+  fputs(", \"error\": ", stdout);
+  print_json_string(d.opened ? "" : d.why, true);
+  putchar('}');
+}
+
+void list_port(const dn_port *port, const char *wanted, output *out, int *opened) {
   if (!port->begin_walk()) {
-    printf("%s: cannot list devices\n", port->name);
-    return 0;
+    if (!out->json) printf("%s: cannot list devices\n", port->name);
+    return;
   }
   for (uint32_t index = 0; port->interface_at(index); ++index) {
     char path[2048];
     size_t length = 0;
     if (!port->device_path(index, path, sizeof path, &length)) {
-      printf("%s: device %u: no device path\n", port->name, static_cast<unsigned>(index));
+      if (!out->json) printf("%s: device %u: no device path\n", port->name, static_cast<unsigned>(index));
       continue;
     }
     if (length >= sizeof path || strstr(path, kVendorMatch) == nullptr) continue;
-    ++seen;
+    if (wanted != nullptr && !dn_selector_matches(port, index, path, wanted)) continue;
+    dn_device_names names;
+    dn_device_names_of(port, index, path, true, &names);
+    listed_device d = {port->name, path, "", names.serial, false, "", false, 0, ""};
+    // The shortest name that picks this device out: where it is, else its serial, else its
+    // path.
+    d.selector = names.location[0] != '\0' ? names.location
+                 : names.serial[0] != '\0' ? names.serial
+                                           : path;
     char why[256] = "";
     dn_handle_t handle = dn_handle_open(port, path, why, sizeof why);
     if (handle == 0) {
-      printf("%s\n    cannot open: %s\n", path, why[0] != '\0' ? why : "unknown reason");
-      explain(why);
-      continue;
-    }
-    ++*opened;
-    unsigned char id[4] = {0, 0, 0, 0};
-    bool read = dn_retrying_read(handle, kShortLayout, 0x7e, id, 4, 0, 3072) == 4;
-    uint32_t identity = load_le32(id);
-    const char *kind = IsEVKDevice(handle) == 4 ? "EVK probe" : "target chip";
-    if (read) {
-      printf("%s\n    identity 0x%08x, %s\n", path, static_cast<unsigned>(identity), kind);
+      d.why = why[0] != '\0' ? why : "unknown reason";
     } else {
-      printf("%s\n    identity unreadable, %s\n", path, kind);
+      d.opened = true;
+      ++*opened;
+      unsigned char id[4] = {0, 0, 0, 0};
+      d.identity_read = dn_retrying_read(handle, kShortLayout, 0x7e, id, 4, 0, 3072) == 4;
+      d.identity = load_le32(id);
+      d.kind = IsEVKDevice(handle) == 4 ? "EVK probe" : "target chip";
+      dn_handle_close(handle);
     }
-    dn_handle_close(handle);
+    if (out->json) {
+      print_json(d, out->printed == 0);
+    } else {
+      print_text(d);
+    }
+    ++out->printed;
   }
   port->end_walk();
-  return seen;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc > 1) {
-    printf("usage: %s\n"
+  bool json = argc == 2 && strcmp(argv[1], "--json") == 0;
+  if (argc > 1 && !json) {
+    printf("usage: %s [--json]\n"
            "Lists the ZK32 USB devices and simulators that dnusb finds (simulators from\n"
-           "$ZK32_SIM_DIR and $ZK32_SIM_TCP).\n",
+           "$ZK32_SIM_DIR and $ZK32_SIM_TCP): path, selector, serial, identity word, kind.\n"
+           "Set DNUSB_DEVICE to a selector or serial to make the library use that device.\n",
            argv[0]);
     return argc == 2 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0) ? 0 : 2;
   }
+  const char *wanted = dn_selector();
   size_t count = 0;
   const dn_port *const *ports = dn_ports(&count);
-  int seen = 0;
+  output out = {json, 0};
   int opened = 0;
-  for (size_t i = 0; i < count; ++i) seen += list_port(ports[i], &opened);
-  if (seen == 0) printf("no device found\n");
+  if (json) fputs("[", stdout);
+  for (size_t i = 0; i < count; ++i) list_port(ports[i], wanted, &out, &opened);
+  if (json) {
+    fputs(out.printed > 0 ? "\n]\n" : "]\n", stdout);
+  } else if (out.printed == 0 && wanted != nullptr) {
+    printf("no device found for DNUSB_DEVICE=%s\n", wanted);
+  } else if (out.printed == 0) {
+    printf("no device found\n");
+  }
   return opened > 0 ? 0 : 1;
 }

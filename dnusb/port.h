@@ -18,6 +18,13 @@
 
 #include "dnusb.h"
 
+// The names a device answers to besides its path (device_selector.h): where it is attached,
+// and the serial number it reports.  "" where a port cannot tell.
+struct dn_device_names {
+  char location[256];
+  char serial[256];
+};
+
 struct dn_port {
   // Short name for diagnostics ("libusb", "sim", "windows", "fake").
   const char *name;
@@ -70,6 +77,13 @@ struct dn_port {
   // ReadFile on the device: takes up to size bytes queued on the data-in stream.  Returns
   // the count (0 .. size), or -1 when the read fails.
   int (*read_stream)(void *device, unsigned char *buf, uint32_t size);
+
+  // The names of the interface at this index of the current walk (path: its device path),
+  // for DNUSB_DEVICE and dnusb-list.  names arrives with both fields "".  The serial, which
+  // may need the device opened for a descriptor read, is filled only when with_serial is
+  // true.  Never fails: a name that cannot be had stays "".  NULL: a port whose devices
+  // answer to their path alone.
+  void (*names)(uint32_t index, const char *path, bool with_serial, dn_device_names *names);
 };
 
 // --- The port layer: registered ports and the handle table ------------------------------

@@ -37,6 +37,7 @@ struct usb_interface_entry {
   libusb_device *device;  // referenced while the walk lasts
   std::string path;
   std::string key;
+  std::string location;  // bus and port chain: the selector dnusb-list shows
 };
 
 struct usb_open_device {
@@ -124,7 +125,8 @@ bool usb_begin_walk(void) {
       usb_interface_entry entry;
       entry.device = libusb_ref_device(device);
       entry.path = path;
-      entry.key = "usb\\" + location_of(device);
+      entry.location = location_of(device);
+      entry.key = "usb\\" + entry.location;
       walk_entries.push_back(entry);
     });
   }
@@ -265,12 +267,47 @@ int usb_read_stream(void *device, unsigned char *buf, uint32_t size) {
   return transferred;
 }
 
+// The serial string of a device (iSerialNumber), read with a handle of our own when this
+// process does not hold the device already.  Opening without claiming leaves a device that
+// another process is using undisturbed.
+void read_serial(libusb_device *device, const std::string &path, char *serial, size_t size) {
+  libusb_device_descriptor desc;
+  if (libusb_get_device_descriptor(device, &desc) != 0 || desc.iSerialNumber == 0) return;
+  unsigned char text[256];
+  int length = -1;
+  {
+    std::lock_guard<std::mutex> guard(open_lock);
+    for (usb_open_device *dev : open_devices) {
+      if (dev->path == path) {
+        length = libusb_get_string_descriptor_ascii(dev->handle, desc.iSerialNumber, text,
+                                                    sizeof text);
+        break;
+      }
+    }
+  }
+  if (length < 0) {
+    libusb_device_handle *handle = nullptr;
+    if (libusb_open(device, &handle) != 0) return;
+    length = libusb_get_string_descriptor_ascii(handle, desc.iSerialNumber, text, sizeof text);
+    libusb_close(handle);
+  }
+  if (length <= 0) return;
+  snprintf(serial, size, "%.*s", length, reinterpret_cast<const char *>(text));
+}
+
+void usb_names(uint32_t index, const char *path, bool with_serial, dn_device_names *names) {
+  if (index >= walk_entries.size()) return;
+  const usb_interface_entry &entry = walk_entries[index];
+  snprintf(names->location, sizeof names->location, "%s", entry.location.c_str());
+  if (with_serial) read_serial(entry.device, path, names->serial, sizeof names->serial);
+}
+
 }  // namespace
 
 extern const dn_port dn_port_libusb = {
     "libusb",       usb_begin_walk, usb_interface_at, usb_device_path, usb_driver_key,
     usb_end_walk,   usb_open,       usb_close,        usb_vendor_set,  usb_vendor_get,
-    usb_read_stream,
+    usb_read_stream, usb_names,
 };
 
 #else  // built without libusb: a port with no devices
@@ -300,7 +337,7 @@ int none_read_stream(void *, unsigned char *, uint32_t) { return -1; }
 extern const dn_port dn_port_libusb = {
     "libusb",        none_begin_walk, none_interface_at, none_device_path, none_driver_key,
     none_end_walk,   none_open,       none_close,        none_vendor_set,  none_vendor_get,
-    none_read_stream,
+    none_read_stream, nullptr,
 };
 
 #endif

@@ -7,6 +7,9 @@
 // $XDG_RUNTIME_DIR/zk32-sim, else /tmp/zk32-sim-<uid>), sorted by name, then the loopback TCP
 // ports listed in $ZK32_SIM_TCP ("5555" or "5555,5556").  On Windows only the TCP ports.
 // Device path: "sim:<socket path>\vid_3a7e&pid_5a32" or "sim:tcp:<port>\vid_3a7e&pid_5a32".
+// A simulator's location (its DNUSB_DEVICE selector) is its name, the socket file's name
+// without ".sock", or "tcp:<port>"; its serial is the string descriptor it reports, read as a
+// host reads any USB serial.
 //
 // One connection per open handle.  A closed connection, a reply that does not fit the
 // framing, or a reply that takes longer than the time-out is a failed transfer, and the
@@ -392,10 +395,62 @@ int sim_read_stream(void *device, unsigned char *buf, uint32_t size) {
   return kind == simwire::kOk ? static_cast<int>(payload) : -1;
 }
 
+// One standard GET_DESCRIPTOR request (device recipient) on an open connection.
+int get_descriptor(sim_device *dev, uint8_t type, uint8_t index, uint16_t language,
+                   unsigned char *out, uint16_t size) {
+  dn_setup_packet setup;
+  setup.request_type = 0x80;
+  setup.request = 6;  // GET_DESCRIPTOR
+  setup.value = static_cast<uint16_t>(type << 8 | index);
+  setup.index = language;
+  setup.length = size;
+  unsigned char packet[8];
+  dn_setup_encode(setup, packet);
+  uint8_t kind = 0;
+  uint32_t got = 0;
+  if (!exchange(dev, simwire::kControl, packet, 8, nullptr, 0, &kind, out, size, &got)) return -1;
+  return kind == simwire::kOk ? static_cast<int>(got) : -1;
+}
+
+// The serial: the device descriptor names the string, which comes as UTF-16LE; characters
+// outside ASCII become '?', as libusb's ASCII reading gives them.
+void read_serial(const char *path, char *serial, size_t size) {
+  sim_device *dev = static_cast<sim_device *>(sim_open(path, nullptr, 0));
+  if (dev == nullptr) return;
+  unsigned char desc[255];
+  int got = get_descriptor(dev, 1, 0, 0, desc, 18);
+  if (got == 18 && desc[16] != 0) {
+    got = get_descriptor(dev, 3, desc[16], 0x0409, desc, sizeof desc);
+    size_t out = 0;
+    for (int i = 2; got >= 2 && desc[1] == 3 && i + 1 < got && i + 1 < desc[0] &&
+                    out + 1 < size;
+         i += 2) {
+      serial[out++] = desc[i + 1] == 0 && desc[i] >= 0x20 && desc[i] < 0x7f
+                          ? static_cast<char>(desc[i])
+                          : '?';
+    }
+    serial[out] = '\0';
+  }
+  sim_close(dev);
+}
+
+void sim_names(uint32_t index, const char *path, bool with_serial, dn_device_names *names) {
+  if (index >= walk_targets.size()) return;
+  const std::string &target = walk_targets[index];
+  std::string location = target;
+  if (target.compare(0, sizeof kTcpPrefix - 1, kTcpPrefix) != 0) {
+    size_t slash = target.find_last_of('/');
+    location = target.substr(slash == std::string::npos ? 0 : slash + 1);
+    location.resize(location.size() - 5);  // ".sock": only such files are listed
+  }
+  snprintf(names->location, sizeof names->location, "%s", location.c_str());
+  if (with_serial) read_serial(path, names->serial, sizeof names->serial);
+}
+
 }  // namespace
 
 extern const dn_port dn_port_sim = {
     "sim",          sim_begin_walk, sim_interface_at, sim_device_path, sim_driver_key,
     sim_end_walk,   sim_open,       sim_close,        sim_vendor_set,  sim_vendor_get,
-    sim_read_stream,
+    sim_read_stream, sim_names,
 };

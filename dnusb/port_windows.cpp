@@ -4,6 +4,12 @@
 // file handle CreateFileA gives for its interface path; the two vendor requests are the
 // printer-class driver's IOCTL_USBPRINT_VENDOR_SET_COMMAND / ..._GET_COMMAND, and the data
 // stream is a ReadFile on the same handle.  Everything is synchronous (no overlapped I/O).
+//
+// Names for DNUSB_DEVICE: the location is the device's first location path
+// ("PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(3)#USB(2)"; the location information "Port_#0002.
+// Hub_#0001" where there is none); the serial is the instance part of the interface path
+// ("\\?\usb#vid_3a7e&pid_5a32#SERIAL#{guid}"), which Windows takes from the device's serial
+// number when it reports one; an instance id Windows made up itself holds '&' and is no serial.
 #include <stdlib.h>
 #include <string.h>
 
@@ -174,10 +180,45 @@ int read_stream(void *device, unsigned char *buf, uint32_t size) {
   return static_cast<int>(count);
 }
 
+void location_of(uint32_t index, char *location, size_t size) {
+  if (!walk.have_device || walk.device_index != index || size < 2) return;
+  DWORD capacity = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(size - 1);
+  // A multi-string: the first path is the one wanted, and it ends at its own NUL.
+  if (SetupDiGetDeviceRegistryPropertyA(walk.set, &walk.device_data, SPDRP_LOCATION_PATHS,
+                                        nullptr, reinterpret_cast<PBYTE>(location), capacity,
+                                        nullptr) &&
+      location[0] != '\0') {
+    return;
+  }
+  location[0] = '\0';
+  if (!SetupDiGetDeviceRegistryPropertyA(walk.set, &walk.device_data,
+                                         SPDRP_LOCATION_INFORMATION, nullptr,
+                                         reinterpret_cast<PBYTE>(location), capacity, nullptr)) {
+    location[0] = '\0';
+  }
+}
+
+void serial_of(const char *path, char *serial, size_t size) {
+  // Fields of "\\?\usb#vid_xxxx&pid_xxxx#INSTANCE#{guid}": the instance is the third.
+  const char *first = strchr(path, '#');
+  const char *second = first != nullptr ? strchr(first + 1, '#') : nullptr;
+  const char *third = second != nullptr ? strchr(second + 1, '#') : nullptr;
+  if (third == nullptr) return;
+  size_t length = static_cast<size_t>(third - (second + 1));
+  if (length == 0 || length >= size || memchr(second + 1, '&', length) != nullptr) return;
+  memcpy(serial, second + 1, length);
+  serial[length] = '\0';
+}
+
+void names(uint32_t index, const char *path, bool with_serial, dn_device_names *out) {
+  location_of(index, out->location, sizeof out->location);
+  if (with_serial) serial_of(path, out->serial, sizeof out->serial);
+}
+
 }  // namespace
 
 extern const dn_port dn_port_windows;
 const dn_port dn_port_windows = {
     "windows",     begin_walk, interface_at, device_path, driver_key, end_walk, open_device,
-    close_device,  vendor_set, vendor_get,   read_stream,
+    close_device,  vendor_set, vendor_get,   read_stream, names,
 };

@@ -27,7 +27,7 @@ namespace {
 
 const char kUsage[] =
     "usage: zk32-sim start|run --dir DIR [--mode usb|evk] [--type N] [--timing zero|real]\n"
-    "                [--flash-size BYTES] [--name NAME] [--tcp PORT]\n"
+    "                [--flash-size BYTES] [--name NAME] [--serial SERIAL] [--tcp PORT]\n"
     "       zk32-sim stop --dir DIR [--name NAME]\n"
     "       zk32-sim ctl --dir DIR [--name NAME] COMMAND...\n"
     "       zk32-sim decode FILE\n"
@@ -50,6 +50,17 @@ bool parse_number(const char *text, unsigned long *value) {
   errno = 0;
   *value = strtoul(text, &end, 0);
   return errno == 0 && end != text && *end == '\0';
+}
+
+// A serial travels as a USB string descriptor (at most 126 characters); printable ASCII keeps
+// it the same whichever way a host reads it.
+bool printable_serial(const char *text) {
+  size_t n = strlen(text);
+  if (n == 0 || n > 126) return false;
+  for (size_t i = 0; i < n; ++i) {
+    if (text[i] < 0x21 || text[i] > 0x7e) return false;
+  }
+  return true;
 }
 
 bool parse_args(int argc, char **argv, Args *args) {
@@ -82,6 +93,8 @@ bool parse_args(int argc, char **argv, Args *args) {
     } else if (a == "--name") {
       args->server.name = v;
       args->name_given = true;
+    } else if (a == "--serial" && printable_serial(v)) {
+      args->server.serial = v;
     } else if (a == "--mode") {
       args->options.mode = v;
     } else if (a == "--type" && parse_number(v, &n) && n >= 1 && n <= 4) {

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/usb_descriptors.h"
 #include "sim/wire_io.h"
 #include "sim_wire.h"
 
@@ -139,6 +140,7 @@ void Server::run() {
 }
 
 void Server::serve_client(int fd) {
+  const DeviceIdentity identity{simwire::kVendorId, simwire::kSimProductId, config_.serial};
   uint8_t kind;
   std::string payload;
   std::vector<uint8_t> in;
@@ -166,8 +168,10 @@ void Server::serve_client(int fd) {
           result = device_.bulk_in(in.data(), in.size());
         } else if (payload.size() >= 8) {
           SetupPacket s = dn_setup_decode(p);
-          in.assign(s.length, 0);
-          result = device_.control(s, p + 8, payload.size() - 8, in.data());
+          in.assign(s.length < 255 ? 255 : s.length, 0);
+          result = is_standard_device_request(s)
+                       ? standard_device_request(s, identity, in.data())
+                       : device_.control(s, p + 8, payload.size() - 8, in.data());
         } else {
           result = -1;
         }

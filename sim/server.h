@@ -14,6 +14,7 @@ struct ServerConfig {
   std::string dir;
   std::string name = "zk32-0";
   int tcp_port = 0;  // 0: no TCP listener
+  std::string serial;  // the USB serial number the device reports ("": none)
 };
 
 std::string socket_path(const ServerConfig &config);

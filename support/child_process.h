@@ -24,11 +24,11 @@ struct Options {
   bool with_stderr = true;  // standard error into the same file as standard output
 };
 
-// Runs argv (argv[0] a path, or a name looked up in PATH) with standard input from /dev/null
-// and standard output in out_path.  Returns the exit status, 127 when the program could not
-// be started, 128 when it did not exit normally; fills usage when given.
-inline int run_to_file(const std::vector<std::string> &argv, const std::string &out_path,
-                       const Options &options = Options(), rusage *usage = nullptr) {
+// Starts argv (argv[0] a path, or a name looked up in PATH) with standard input from
+// /dev/null and standard output in out_path.  Returns its pid, or -1 when fork failed (a
+// program that cannot be started exits with 127).
+inline pid_t start_to_file(const std::vector<std::string> &argv, const std::string &out_path,
+                           const Options &options = Options()) {
   const pid_t pid = fork();
   if (pid == 0) {
     for (const auto &name : options.env_unset) unsetenv(name.c_str());
@@ -50,6 +50,12 @@ inline int run_to_file(const std::vector<std::string> &argv, const std::string &
     execvp(args[0], args.data());
     _exit(127);
   }
+  return pid < 0 ? -1 : pid;
+}
+
+// Waits for a child from start_to_file.  Returns the exit status, 127 when the program could
+// not be started, 128 when it did not exit normally; fills usage when given.
+inline int wait_for(pid_t pid, rusage *usage = nullptr) {
   if (pid < 0) return 127;
   int status = 0;
   rusage local{};
@@ -74,6 +80,12 @@ inline ShellResult run_shell(const std::string &command) {
   int status = pclose(p);
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
+}
+
+// start_to_file and wait_for in one.
+inline int run_to_file(const std::vector<std::string> &argv, const std::string &out_path,
+                       const Options &options = Options(), rusage *usage = nullptr) {
+  return wait_for(start_to_file(argv, out_path, options), usage);
 }
 
 }  // namespace child_process

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -18,6 +19,9 @@ double now_ms();
 std::string make_work_dir(const std::string &name);
 void remove_tree(const std::string &path);
 std::string read_text(const std::string &path);
+// Writes a test image of size bytes (a pattern that repeats no sooner than every 64 KB) to
+// path; false when it cannot be written.
+bool write_image(const std::string &path, size_t size);
 
 // Directory holding the built Orvane, config.ini, writer/ and zk32-sim.
 std::string built_bin_dir();
@@ -31,6 +35,16 @@ enum class Streams { out, out_and_err };
 int run(const std::vector<std::string> &argv, const std::string &sim_dir,
         const std::string &out_path, rusage *usage = nullptr,
         Streams streams = Streams::out_and_err);
+
+// As run(), but returns at once with the child's pid (-1: fork failed), the environment
+// extended by env (name, value); finish() waits for it and returns the same as run().
+int start(const std::vector<std::string> &argv, const std::string &sim_dir,
+          const std::string &out_path,
+          const std::vector<std::pair<std::string, std::string>> &env = {});
+int finish(int pid, rusage *usage = nullptr);
+
+// User plus system time of a usage record, in seconds.
+double cpu_seconds(const rusage &usage);
 
 // zk32-sim (the program at sim_program) with "--dir sim_dir" after the verb: "start", "ctl",
 // "stop".  Output in out_path; returns the exit status.

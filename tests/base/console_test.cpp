@@ -1,4 +1,4 @@
-// The console printer, the busy wait and the POSIX platform layer.
+// The console printer, the millisecond wait and the POSIX platform layer.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -9,37 +9,64 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/console.h"
 #include "base/platform.h"
 
 namespace {
 
-uint32_t clock_reads = 0;
-uint32_t counting_clock() { return ++clock_reads; }
-uint32_t slept = 0;
-void counting_sleep(uint32_t milliseconds) { slept += milliseconds; }
+// A test clock that moves only when the wait sleeps: each sleep moves it by the next step
+// (the last one repeats), whatever it was asked for, so early, late and spurious wake-ups
+// all occur; the milliseconds asked for are recorded.
+uint32_t now = 0;
+std::vector<uint32_t> steps;
+std::vector<uint32_t> asked;
+uint32_t test_clock() { return now; }
+void test_sleep(uint32_t milliseconds) {
+  asked.push_back(milliseconds);
+  now += steps[asked.size() <= steps.size() ? asked.size() - 1 : steps.size() - 1];
+}
 
 }  // namespace
 
-TEST(WaitMs, BusyWaitsOnTheReplaceableClockUntilTheTimeHasPassed) {
-  override_clock(counting_clock, counting_sleep);
-  // The start, then reads until count milliseconds have passed (zero: one look).
-  const struct {
-    uint32_t count, reads;
-  } cases[] = {{0, 2}, {1, 2}, {30, 31}};
-  for (const auto &c : cases) {
-    clock_reads = 0;
+// The wait's contract on a test clock: it ends once the clock has advanced by at least the
+// count, never earlier, across a wrap of the 32-bit clock; it sleeps only for what is left.
+TEST(WaitMs, EndsOnceTheClockHasAdvancedByTheCountAndSleepsOnlyForWhatIsLeft) {
+  struct Case {
+    uint32_t start, count;
+    std::vector<uint32_t> steps;
+    uint32_t end;                // the clock when the wait returns
+    std::vector<uint32_t> asked;  // the sleeps asked for
+  };
+  const Case cases[] = {
+      {1000, 0, {1}, 1000, {}},                           // zero: no sleep at all
+      {1000, 1, {1}, 1001, {1}},                          // on time
+      {0xfffffffeu, 5, {5}, 3, {5}},                      // across the wrap
+      {0xfffffff0u, 40, {0, 7, 0, 50}, 0x29, {40, 40, 33, 33}},  // early and spurious wake-ups
+      {0xffffffffu, 2, {3}, 2, {2}},                      // late: done all the same
+  };
+  override_clock(test_clock, test_sleep);
+  for (const Case &c : cases) {
+    now = c.start;
+    steps = c.steps;
+    asked.clear();
     wait_ms(c.count);
-    EXPECT_EQ(clock_reads, c.reads) << c.count;
+    EXPECT_EQ(now, c.end) << c.start << " + " << c.count;
+    EXPECT_EQ(asked, c.asked) << c.start << " + " << c.count;
   }
-  // Near the wrap of the 32-bit clock the difference still counts.
-  clock_reads = 0xfffffff0u;
-  wait_ms(40);
-  EXPECT_EQ(clock_reads, 0xfffffff0u + 41);
+  asked.clear();
   sleep_ms(25);
-  EXPECT_EQ(slept, 25u);
+  EXPECT_EQ(asked, std::vector<uint32_t>{25});
   override_clock(nullptr, nullptr);
+}
+
+TEST(Platform, SleepUntilTheClockNeverWakesBeforeItAndIgnoresAPastDeadline) {
+  uint32_t deadline = clock_ms() + 20;
+  sleep_until_clock_ms(deadline);
+  EXPECT_LT(static_cast<uint32_t>(clock_ms() - deadline), 0x80000000u) << "woke too early";
+  // Long past: returns at once rather than sleeping for 2^32 - 1000 ms.
+  sleep_until_clock_ms(clock_ms() - 1000);
 }
 
 TEST(Platform, RealWaitAndSleepLastAtLeastTheirTime) {

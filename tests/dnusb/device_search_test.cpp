@@ -1,4 +1,6 @@
 // Device search rules and the EVK probe test.
+#include <stdlib.h>
+
 #include "fake_port.h"
 
 namespace {
@@ -98,6 +100,43 @@ TEST_F(DeviceSearch, EvkProbeTestLooksAtUpperHalfOfProbeIdWord) {
   EXPECT_EQ(log().back().out_size, 12u);
   fake().on_read = [](const Request &) { return Reply{true, {0x00, 0x00, 0x18}}; };  // short reply
   EXPECT_EQ(IsEVKDevice(h), 0);
+}
+
+// DNUSB_DEVICE: the selected device alone is opened, by path, location or serial (any
+// case); a serial is read only when the location did not decide; no match is no device.
+TEST_F(DeviceSearch, DeviceSelectorOpensOnlyTheSelectedDevice) {
+  struct Case {
+    const char *selector;
+    const char *opened;  // nullptr: no device
+    int serial_reads;
+  };
+  const Case cases[] = {
+      {"b\\vid_3a7e&pid_0002", "b\\vid_3a7e&pid_0002", 1},
+      {"1-4.2", "b\\vid_3a7e&pid_0002", 1},
+      {"SN-B", "b\\vid_3a7e&pid_0002", 2},
+      {"sn-b", "b\\vid_3a7e&pid_0002", 2},
+      {"1-4", nullptr, 3},
+      {"", "a\\vid_3a7e&pid_0001", 0},  // empty: as if unset
+  };
+  for (const Case &c : cases) {
+    fake().interfaces = {maker(0x4715, "a\\vid_3a7e&pid_0001"), maker(0x4715, kOther),
+                         maker(0x4715, "b\\vid_3a7e&pid_0002"), maker(0x4715, "c\\vid_3a7e&pid_0003")};
+    fake().serials = {"SN-A", "", "SN-B"};
+    fake().locations = {"1-4.1", "1-5", "1-4.2"};
+    fake().opened.clear();
+    fake().serial_reads = 0;
+    setenv("DNUSB_DEVICE", c.selector, 1);
+    dn_handle_t h = GetPrintDeviceHandle(0x4715);
+    unsetenv("DNUSB_DEVICE");
+    if (c.opened == nullptr) {
+      EXPECT_EQ(h, 0u) << c.selector;
+      EXPECT_TRUE(fake().opened.empty()) << c.selector;
+    } else {
+      EXPECT_NE(h, 0u) << c.selector;
+      EXPECT_EQ(fake().opened, std::vector<std::string>{c.opened}) << c.selector;
+    }
+    EXPECT_EQ(fake().serial_reads, c.serial_reads) << c.selector;
+  }
 }
 
 }  // namespace

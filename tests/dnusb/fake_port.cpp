@@ -95,8 +95,16 @@ bool vendor_get(void *device, const unsigned char *input, uint32_t len, unsigned
 
 int read_stream(void *, unsigned char *, uint32_t) { return -1; }
 
+void names(uint32_t i, const char *, bool with_serial, dn_device_names *out) {
+  const State &s = state();
+  if (i < s.locations.size()) snprintf(out->location, sizeof out->location, "%s", s.locations[i].c_str());
+  if (!with_serial) return;
+  ++state().serial_reads;
+  if (i < s.serials.size()) snprintf(out->serial, sizeof out->serial, "%s", s.serials[i].c_str());
+}
+
 const dn_port port = {"fake", begin_walk, interface_at, device_path, driver_key, end_walk,
-                      open, close, vendor_set, vendor_get, read_stream};
+                      open, close, vendor_set, vendor_get, read_stream, names};
 const dn_port *const ports[] = {&port};
 
 uint32_t tick() { return state().now += state().tick_step; }

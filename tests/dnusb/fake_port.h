@@ -52,6 +52,9 @@ struct State {
   uint32_t now = 0;                  // library clock, advanced by each tick read
   uint32_t tick_step = 1;
   std::vector<uint32_t> sleeps;
+  // Names for DNUSB_DEVICE by interface index ("" where missing), and serials asked for.
+  std::vector<std::string> locations, serials;
+  int serial_reads = 0;
 };
 
 State &state();

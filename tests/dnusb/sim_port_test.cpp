@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "dnusb.h"
 #include "harness.h"
@@ -16,16 +17,96 @@ std::vector<unsigned char> pattern(size_t n, unsigned seed) {
   return out;
 }
 
-// Runs dnusb-list; returns its output, *code its exit code.
-std::string run_lister(int *code) {
+// Runs a shell command; returns its output, *code its exit code.
+std::string run_shell(const std::string &command, int *code) {
   std::string out;
-  FILE *pipe = popen(DNUSB_LIST_PROGRAM " 2>&1", "r");
+  FILE *pipe = popen((command + " 2>&1").c_str(), "r");
   char buf[512];
   size_t n;
   while (pipe != nullptr && (n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
   int status = pipe != nullptr ? pclose(pipe) : -1;
   *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return out;
+}
+
+std::string run_lister(int *code) { return run_shell(DNUSB_LIST_PROGRAM, code); }
+
+// A second board beside the harness's simulator ("zk32-0", no serial): "board-b", serial
+// SN-B, also listening on a loopback TCP port as a board is reached under Windows.
+class TwoBoards : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(a_.running());
+    tcp_ = std::to_string(20000 + getpid() % 20000);
+    int code = 0;
+    std::string log = run_shell(harness::simulator_program() + " start --dir " + a_.dir() +
+                                    " --name board-b --serial SN-B --tcp " + tcp_, &code);
+    ASSERT_EQ(code, 0) << log;
+    setenv("ZK32_SIM_DIR", a_.dir().c_str(), 1);
+    setenv("ZK32_SIM_TCP", tcp_.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("DNUSB_DEVICE");
+    unsetenv("ZK32_SIM_TCP");
+  }
+  // A control command on one board by name; returns its reply.
+  std::string ctl(const std::string &board, const std::string &command) {
+    int code = 0;
+    return run_shell(harness::simulator_program() + " ctl --dir " + a_.dir() + " --name " +
+                         board + " " + command, &code);
+  }
+
+  harness::Simulator a_{"--mode usb --type 1 --timing zero"};
+  std::string tcp_;
+};
+
+// DNUSB_DEVICE by name, serial (any case) or TCP location: the selected board alone sees
+// the search's probe and the write that follows; a selector that matches nothing is no
+// device, and no board sees a request.
+TEST_F(TwoBoards, DeviceSelectorSendsTheTrafficToTheSelectedBoardOnly) {
+  struct Case {
+    std::string selector;
+    const char *board;  // nullptr: no device
+  };
+  const Case cases[] = {{"board-b", "board-b"}, {"sn-b", "board-b"}, {"zk32-0", "zk32-0"},
+                        {"tcp:" + tcp_, "board-b"}, {"SN-C", nullptr}};
+  for (const Case &c : cases) {
+    ctl("zk32-0", "trace-clear");
+    ctl("board-b", "trace-clear");
+    setenv("DNUSB_DEVICE", c.selector.c_str(), 1);
+    dn_handle_t h = GetPrintDeviceHandle(0xffff);
+    unsigned char data[4] = {1, 2, 3, 4};
+    if (c.board == nullptr) {
+      EXPECT_EQ(h, 0u) << c.selector;
+    } else {
+      ASSERT_NE(h, 0u) << c.selector;
+      EXPECT_EQ(WriteMem(h, 0x8000, data, 4, 1), 4);
+    }
+    for (const char *board : {"zk32-0", "board-b"}) {
+      std::string trace = ctl(board, "trace");
+      bool selected = c.board != nullptr && std::string(board) == c.board;
+      EXPECT_EQ(trace.find("w s 8000 01020304") != std::string::npos, selected)
+          << c.selector << " -> " << board << ":\n" << trace;
+      if (!selected) {
+        EXPECT_EQ(trace, "") << c.selector << " -> " << board;
+      }
+    }
+  }
+}
+
+TEST_F(TwoBoards, ListerJsonNamesEachBoard) {
+  int code = 0;
+  std::string fields = run_shell(
+      std::string(DNUSB_LIST_PROGRAM) + " --json | python3 -c 'import json, sys\n"
+      "for d in json.load(sys.stdin): print(d[\"selector\"], d[\"serial\"], d[\"identity\"], "
+      "d[\"kind\"], d[\"error\"])'", &code);
+  EXPECT_EQ(fields, "board-b SN-B 0x00004715 target chip None\n"
+                    "zk32-0 None 0x00004715 target chip None\n"
+                    "tcp:" + tcp_ + " SN-B 0x00004715 target chip None\n");
+  EXPECT_EQ(code, 0);
+  setenv("DNUSB_DEVICE", "nothing", 1);
+  EXPECT_EQ(run_shell(std::string(DNUSB_LIST_PROGRAM) + " --json", &code), "[]\n");
+  EXPECT_EQ(code, 1);
 }
 
 class SimulatorPort : public ::testing::Test {
@@ -79,7 +160,7 @@ TEST_F(SimulatorPort, EvkProbeCarriesTargetMemory) {
   std::string listed = run_lister(&code);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(listed.rfind("sim:" + sim.dir() + "/zk32-0.sock\\vid_3a7e&pid_5a32\n    identity 0x", 0), 0u) << listed;
-  EXPECT_NE(listed.find(", EVK probe\n"), std::string::npos) << listed;
+  EXPECT_NE(listed.find(", EVK probe\n    selector zk32-0, serial none\n"), std::string::npos) << listed;
   auto data = pattern(2500, 9);
   EXPECT_EQ(WriteMem(h, 0x8000, data.data(), 2500, 4), 2500);
   EXPECT_EQ(sim.ctl("mem-read target 89c0 4"),

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <stdlib.h>
+
 #include "bus_fixture.h"
 #include "dnusb.h"
 #include "port.h"
@@ -70,6 +72,29 @@ TEST_F(DeviceSearch, LongLayoutProbeAndWantedIdentity) {
   // A device whose identity differs is opened, probed, and let go again.
   EXPECT_EQ(GetPrintDeviceHandle(identity ^ 1), 0u);
   EXPECT_TRUE(bus().wait_released(kZk32)) << "the rejected device is still held";
+}
+
+// DNUSB_DEVICE on the libusb port: the device answers to its bus and port chain and to the
+// serial its string descriptor reports; the location of another device selects nothing, and
+// nothing is opened for it.
+TEST_F(DeviceSearch, DeviceSelectorByLocationOrSerial) {
+  struct Case {
+    const char *selector;
+    bool found;
+  };
+  for (const Case &c : {Case{"1-3", true}, Case{"0001", true}, Case{"1-2", false},
+                        Case{"1-3.1", false}}) {
+    setenv("DNUSB_DEVICE", c.selector, 1);
+    dn_handle_t h = GetPrintDeviceHandle(0xffff);
+    unsetenv("DNUSB_DEVICE");
+    EXPECT_EQ(h != 0, c.found) << c.selector;
+    EXPECT_EQ(bus().claimed(kZk32), c.found) << c.selector;
+    if (h != 0) {
+      dn_handle_close(h);
+      ASSERT_TRUE(bus().wait_released(kZk32));
+    }
+  }
+  EXPECT_EQ(bus().opens(kOtherVendor), 0);
 }
 
 // The program opens the device through both searches and uses both handles; on Windows two

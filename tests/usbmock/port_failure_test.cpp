@@ -97,7 +97,7 @@ TEST_F(PortFailure, NodeGoneBetweenEnumerationAndOpen) {
   bus().remove_node(kZk32);  // sysfs and udev still list the device
   EXPECT_EQ(GetPrintDeviceHandle(0xffff), 0u);
   ChildResult list = run_child({lister()}, ChildOptions());
-  EXPECT_EQ(list.out, std::string(kZk32Path) + "\n    cannot open: device gone\n");
+  EXPECT_EQ(list.out, std::string(kZk32Path) + "\n    cannot open: device gone\n    selector 1-3, serial none\n");
   EXPECT_EQ(list.exit_code, 1);
 }
 
@@ -114,7 +114,8 @@ TEST_F(PortFailure, InterfaceHeldElsewhereIsBusy) {
   EXPECT_EQ(GetPrintDeviceHandle2(0xffff), 0u);
   ChildResult list = run_child({lister()}, ChildOptions());
   EXPECT_EQ(list.out, std::string(kZk32Path) +
-                          "\n    cannot open: device busy (claimed by another program)\n");
+                          "\n    cannot open: device busy (claimed by another program)\n"
+                              "    selector 1-3, serial 0001\n");
   EXPECT_EQ(list.exit_code, 1);
   libusb_close(holder);
   libusb_exit(other);
@@ -141,13 +142,15 @@ TEST_F(PortFailure, ListerReportsADeviceThatStallsEveryRequest) {
   stall.stall_controls = 1000;
   arm(stall);
   ChildResult list = run_child({lister()}, ChildOptions());
-  EXPECT_EQ(list.out, std::string(kZk32Path) + "\n    identity unreadable, target chip\n");
+  EXPECT_EQ(list.out, std::string(kZk32Path) + "\n    identity unreadable, target chip\n"
+                               "    selector 1-3, serial none\n");
   EXPECT_EQ(list.exit_code, 0);
 }
 
 TEST_F(PortFailure, ListerShowsAWorkingDevice) {
   ChildResult list = run_child({lister()}, ChildOptions());
-  EXPECT_EQ(list.out, std::string(kZk32Path) + "\n    identity 0x00004715, target chip\n");
+  EXPECT_EQ(list.out, std::string(kZk32Path) + "\n    identity 0x00004715, target chip\n"
+                               "    selector 1-3, serial 0001\n");
   EXPECT_EQ(list.exit_code, 0);
   EXPECT_EQ(list.err, "");
 }

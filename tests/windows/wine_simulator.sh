@@ -219,4 +219,19 @@ DNUSB_TRACE=$(win_path "$capture") ZK32_SIM_TCP=$sim_port run_orvane "$install" 
   4710 stop -u
 check_capture "Windows USB trace" "$capture" --mode usb --type 1
 
+# --- Two boards on TCP: DNUSB_DEVICE picks one, by its location or by its serial -----------
+start_sim board-a --mode usb --type 1 --serial WIN-A
+ctl mem-write target 8000 aa >/dev/null
+port_a=$sim_port
+start_sim board-b --mode usb --type 1 --serial WIN-B
+ctl mem-write target 8000 bb >/dev/null
+for pick in "tcp:$port_a aa" "win-b bb"; do
+  DNUSB_DEVICE=${pick% *} ZK32_SIM_TCP=$port_a,$sim_port run_orvane "$install" 4710 rc 8000 -s 1 -u
+  if grep -Eq ":[[:space:]]+${pick#* }[[:space:]]" "$run_out"; then
+    pass "DNUSB_DEVICE=${pick% *} reads its own board"
+  else
+    fail "DNUSB_DEVICE=${pick% *} reads its own board" "$(cat "$run_out")"
+  fi
+done
+
 finish
