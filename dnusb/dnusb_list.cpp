@@ -16,7 +16,9 @@ const char kVendorMatch[] = "vid_3a7e&pid_";
 
 void explain(const char *why) {
   if (strstr(why, "permission") == nullptr) return;
-  printf("    The device node is not accessible to this user.  Install the udev rule:\n"
+  printf("    The device node is not accessible to this user.  The packages install the\n"
+         "    udev rule 60-zk32.rules (access for the user at the seat; the rule file tells\n"
+         "    how to give a group access for SSH and headless use).  From the source tree:\n"
          "      sudo cp scripts/udev/60-zk32.rules /etc/udev/rules.d/\n"
          "      sudo udevadm control --reload && sudo udevadm trigger\n"
          "    then unplug and replug the device.\n");
@@ -63,8 +65,12 @@ int list_port(const dn_port *port, int *opened) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+    printf("dnusb-list %s\n", ORVANE_VERSION);
+    return 0;
+  }
   if (argc > 1) {
-    printf("usage: %s\n"
+    printf("usage: %s [--version]\n"
            "Lists the ZK32 USB devices and simulators that dnusb finds (simulators from\n"
            "$ZK32_SIM_DIR and $ZK32_SIM_TCP).\n",
            argv[0]);

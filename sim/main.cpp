@@ -25,10 +25,23 @@ using namespace zk32sim;
 namespace {
 
 const char kUsage[] =
-    "usage: zk32-sim start|run --dir DIR [--mode usb|evk] [--type N] [--timing zero|real]\n"
+    "usage: zk32-sim start|run [--dir DIR] [--mode usb|evk] [--type N] [--timing zero|real]\n"
     "                [--flash-size BYTES] [--name NAME] [--tcp PORT]\n"
-    "       zk32-sim stop --dir DIR [--name NAME]\n"
-    "       zk32-sim ctl --dir DIR [--name NAME] COMMAND...\n";
+    "       zk32-sim stop [--dir DIR] [--name NAME]\n"
+    "       zk32-sim ctl [--dir DIR] [--name NAME] COMMAND...\n"
+    "       zk32-sim --version\n"
+    "DIR defaults to the folder dnusb searches: $ZK32_SIM_DIR, else $XDG_RUNTIME_DIR/zk32-sim,\n"
+    "else /tmp/zk32-sim-UID.\n";
+
+// The folder the library's simulator port searches when ZK32_SIM_DIR is not set, so that a
+// simulator started without --dir is found by a program started without ZK32_SIM_DIR.
+std::string default_directory() {
+  const char *dir = getenv("ZK32_SIM_DIR");
+  if (dir != nullptr && dir[0] != '\0') return dir;
+  const char *runtime = getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] != '\0') return std::string(runtime) + "/zk32-sim";
+  return "/tmp/zk32-sim-" + std::to_string(static_cast<unsigned long>(getuid()));
+}
 
 struct Args {
   std::string verb;
@@ -81,10 +94,7 @@ bool parse_args(int argc, char **argv, Args *args) {
       return false;
     }
   }
-  if (args->server.dir.empty()) {
-    fprintf(stderr, "zk32-sim: --dir DIR is required\n");
-    return false;
-  }
+  if (args->server.dir.empty()) args->server.dir = default_directory();
   if (args->server.name.empty() || args->server.name.find('/') != std::string::npos) {
     fprintf(stderr, "zk32-sim: bad --name\n");
     return false;
@@ -265,6 +275,10 @@ int control(const Args &args) {
 
 int main(int argc, char **argv) {
   signal(SIGPIPE, SIG_IGN);  // a peer that goes away is an ordinary failed write
+  if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+    printf("zk32-sim %s\n", ORVANE_VERSION);
+    return 0;
+  }
   Args args;
   if (!parse_args(argc, argv, &args)) {
     fputs(kUsage, stderr);
