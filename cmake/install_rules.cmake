@@ -92,14 +92,19 @@ if(TARGET zk32-sim)
 endif()
 
 # --- Manual pages: every man/*.1 and man/*.3, with the version filled in (they give the
-# packages' paths, /usr/...).  ORVANE_MAN_PAGES lists them for the lint test.
+# packages' paths, /usr/...), installed compressed.  ORVANE_MAN_PAGES lists the uncompressed
+# copies for the lint test.
 file(GLOB orvane_man_pages CONFIGURE_DEPENDS ${ORVANE_MAN_SOURCE_DIR}/*.[13])
 set(ORVANE_MAN_PAGES)
+set(orvane_man_gz)
 foreach(page IN LISTS orvane_man_pages)
   get_filename_component(name ${page} NAME)
   string(REGEX REPLACE ".*\\.([0-9])$" "\\1" section ${name})
-  configure_file(${page} ${PROJECT_BINARY_DIR}/man/${name} @ONLY)
-  list(APPEND ORVANE_MAN_PAGES ${PROJECT_BINARY_DIR}/man/${name})
+  set(built ${PROJECT_BINARY_DIR}/man/${name})
+  configure_file(${page} ${built} @ONLY)
+  list(APPEND ORVANE_MAN_PAGES ${built})
+  add_custom_command(OUTPUT ${built}.gz COMMAND gzip -9nfk ${built} DEPENDS ${built})
+  list(APPEND orvane_man_gz ${built}.gz)
   if(name STREQUAL "dnusb.3")
     set(component dev)
   elseif(name STREQUAL "zk32-sim.1")
@@ -110,6 +115,7 @@ foreach(page IN LISTS orvane_man_pages)
   if(component STREQUAL "sim" AND NOT TARGET zk32-sim)
     continue()
   endif()
-  install(FILES ${PROJECT_BINARY_DIR}/man/${name} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section}
+  install(FILES ${built}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section}
           COMPONENT ${component})
 endforeach()
+add_custom_target(orvane_man_pages ALL DEPENDS ${orvane_man_gz})

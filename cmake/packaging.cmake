@@ -13,7 +13,6 @@ set(CPACK_PACKAGE_NAME orvane)
 set(CPACK_PACKAGE_VENDOR "Orvane developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${ORVANE_PACKAGE_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "programming and debugging tool for ZK32 microcontrollers")
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 
@@ -26,6 +25,7 @@ if(WIN32)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/windows-README.txt
                  ${PROJECT_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION . COMPONENT runtime)
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "programming and debugging tool for ZK32 microcontrollers")
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME orvane-${PROJECT_VERSION}-${ORVANE_WINDOWS_ARCH})
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
@@ -53,15 +53,19 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 
 # Each package's copyright and changelog, as Debian wants them in /usr/share/doc/<package>.
 set(orvane_doc_stage ${PROJECT_BINARY_DIR}/packaging)
-configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog ${orvane_doc_stage}/changelog @ONLY)
-add_custom_command(OUTPUT ${orvane_doc_stage}/changelog.gz
-  COMMAND gzip -9nf -k ${orvane_doc_stage}/changelog
-  DEPENDS ${orvane_doc_stage}/changelog
+set(ORVANE_DEBIAN_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog ${orvane_doc_stage}/changelog.Debian
+               @ONLY)
+add_custom_command(OUTPUT ${orvane_doc_stage}/changelog.Debian.gz
+  COMMAND gzip -9nfk ${orvane_doc_stage}/changelog.Debian
+  DEPENDS ${orvane_doc_stage}/changelog.Debian
   COMMENT "Compressing the package changelog")
-add_custom_target(orvane_package_docs ALL DEPENDS ${orvane_doc_stage}/changelog.gz)
+add_custom_target(orvane_package_docs ALL DEPENDS ${orvane_doc_stage}/changelog.Debian.gz)
 
-# Files in /etc are the user's to change: dpkg keeps their edits on upgrade.
+# Files in /etc are the user's to change: dpkg keeps their edits on upgrade.  The library is
+# registered with ldconfig by trigger.
 file(WRITE ${orvane_doc_stage}/conffiles "/etc/orvane/config.ini\n/etc/orvane/writer/README.txt\n")
+file(WRITE ${orvane_doc_stage}/triggers "activate-noawait ldconfig\n")
 
 foreach(component runtime dev sim)
   if(component STREQUAL "runtime")
@@ -73,7 +77,7 @@ foreach(component runtime dev sim)
   endif()
   string(TOUPPER ${component} upper)
   set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${package})
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${orvane_doc_stage}/changelog.gz
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${orvane_doc_stage}/changelog.Debian.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
 endforeach()
 
@@ -90,7 +94,13 @@ set(CPACK_COMPONENT_SIM_DESCRIPTION "simulated ZK32 chip and EVK probe for Orvan
 zk32-sim answers the USB requests of a ZK32 chip or an EVK probe, for trying
 Orvane and testing tools without hardware.  With its chip table and flash
 writers, which run only on the simulator.")
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${orvane_doc_stage}/conffiles)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${orvane_doc_stage}/conffiles
+                                               ${orvane_doc_stage}/triggers)
+# The program reaches /etc/orvane through relative links (the tree stays relocatable and
+# valid inside a DESTDIR), which Debian would have absolute: say so to lintian.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME orvane
+        COMPONENT runtime)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "orvane (= ${PROJECT_VERSION}-1)")
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_SIM_PACKAGE_RECOMMENDS "orvane")
