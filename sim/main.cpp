@@ -33,16 +33,6 @@ const char kUsage[] =
     "DIR defaults to the folder dnusb searches: $ZK32_SIM_DIR, else $XDG_RUNTIME_DIR/zk32-sim,\n"
     "else /tmp/zk32-sim-UID.\n";
 
-// The folder the library's simulator port searches when ZK32_SIM_DIR is not set, so that a
-// simulator started without --dir is found by a program started without ZK32_SIM_DIR.
-std::string default_directory() {
-  const char *dir = getenv("ZK32_SIM_DIR");
-  if (dir != nullptr && dir[0] != '\0') return dir;
-  const char *runtime = getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] != '\0') return std::string(runtime) + "/zk32-sim";
-  return "/tmp/zk32-sim-" + std::to_string(static_cast<unsigned long>(getuid()));
-}
-
 struct Args {
   std::string verb;
   ServerConfig server;
@@ -94,7 +84,8 @@ bool parse_args(int argc, char **argv, Args *args) {
       return false;
     }
   }
-  if (args->server.dir.empty()) args->server.dir = default_directory();
+  // Where the library looks when ZK32_SIM_DIR is not set, so the two meet without it.
+  if (args->server.dir.empty()) args->server.dir = simwire::rendezvous_directory();
   if (args->server.name.empty() || args->server.name.find('/') != std::string::npos) {
     fprintf(stderr, "zk32-sim: bad --name\n");
     return false;
