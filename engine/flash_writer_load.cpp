@@ -167,8 +167,9 @@ int load_flash_writer(dn_handle_t handle, int mcu_type, int mode) {
     case image_result::ok:
       break;
   }
-  if (is_simulator_writer(image_length) && (handle & DN_HANDLE_SIMULATED) == 0) {
-    // Refused before the core is touched: nothing has been written to the chip.
+  // Refused before the core is touched: nothing has been written to the chip.  Without a
+  // device (handle 0) the load goes on to report that, as for any image.
+  if (is_simulator_writer(image_length) && handle != 0 && (handle & DN_HANDLE_SIMULATED) == 0) {
     print_message(" [181]: flash writer file is for the simulator, not this device! \t\n");
     return 0;
   }
