@@ -29,7 +29,6 @@ include(CMakePackageConfigHelpers)
 set(ORVANE_MAN_SOURCE_DIR ${PROJECT_SOURCE_DIR}/man)
 
 if(WIN32)
-  set(orvane_program_dir .)
   install(TARGETS Orvane dnusb RUNTIME DESTINATION . COMPONENT runtime
                                ARCHIVE DESTINATION lib COMPONENT dev)
   install(FILES ${PROJECT_SOURCE_DIR}/data/config.ini DESTINATION . COMPONENT runtime)
