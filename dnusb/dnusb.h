@@ -16,6 +16,10 @@
  *
  * Suffix 2.  Exports without a suffix use the short-address request layout (16-bit device
  * address), those with the suffix 2 the long-address layout (22-bit device address).
+ *
+ * Use.  Installed as <dnusb.h> with libdnusb.so.1: build with
+ * "cc prog.c $(pkg-config --cflags --libs dnusb)", or in CMake find_package(dnusb) and link
+ * dnusb::dnusb.  The manual page is dnusb(3); examples/ holds a C and a Python program.
  */
 #ifndef DNUSB_H
 #define DNUSB_H
