@@ -6,8 +6,9 @@
 #            Dependencies come from dpkg-shlibdeps; the packages install under /usr, with
 #            config.ini in /etc/orvane.
 #   Windows: one ZIP per build, the program folder with a README for Windows users.
-set(ORVANE_PACKAGE_MAINTAINER "Orvane developers <orvane@users.noreply.github.com>"
-    CACHE STRING "Maintainer named in the packages")
+# A placeholder: whoever publishes the packages sets their own name and address here.
+set(ORVANE_PACKAGE_MAINTAINER "Orvane developers <orvane@example.org>"
+    CACHE STRING "Maintainer named in the packages (-DORVANE_PACKAGE_MAINTAINER=...)")
 
 set(CPACK_PACKAGE_NAME orvane)
 set(CPACK_PACKAGE_VENDOR "Orvane developers")
