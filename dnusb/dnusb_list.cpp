@@ -36,7 +36,9 @@ struct output {
 
 void explain(const char *why) {
   if (strstr(why, "permission") == nullptr) return;
-  printf("    The device node is not accessible to this user.  Install the udev rule:\n"
+  printf("    The device node is not accessible to this user.  The packages install the\n"
+         "    udev rule 60-zk32.rules (access for the user at the seat; the rule file tells\n"
+         "    how to give a group access for SSH and headless use).  From the source tree:\n"
          "      sudo cp scripts/udev/60-zk32.rules /etc/udev/rules.d/\n"
          "      sudo udevadm control --reload && sudo udevadm trigger\n"
          "    then unplug and replug the device.\n");
@@ -143,9 +145,13 @@ void list_port(const dn_port *port, const char *wanted, output *out, int *opened
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+    printf("dnusb-list %s\n", ORVANE_VERSION);
+    return 0;
+  }
   bool json = argc == 2 && strcmp(argv[1], "--json") == 0;
   if (argc > 1 && !json) {
-    printf("usage: %s [--json]\n"
+    printf("usage: %s [--json | --version]\n"
            "Lists the ZK32 USB devices and simulators that dnusb finds (simulators from\n"
            "$ZK32_SIM_DIR and $ZK32_SIM_TCP): path, selector, serial, identity word, kind.\n"
            "Set DNUSB_DEVICE to a selector or serial to make the library use that device.\n",

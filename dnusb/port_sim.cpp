@@ -72,19 +72,9 @@ struct sim_device {
 // The snapshot of the current walk: the connection target of each device.
 std::vector<std::string> walk_targets;
 
-#if !defined(_WIN32)
-std::string rendezvous_directory() {
-  const char *dir = getenv("ZK32_SIM_DIR");
-  if (dir != nullptr && dir[0] != '\0') return dir;
-  const char *runtime = getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] != '\0') return std::string(runtime) + "/zk32-sim";
-  return "/tmp/zk32-sim-" + std::to_string(static_cast<unsigned long>(getuid()));
-}
-#endif
-
 void list_sockets(std::vector<std::string> *targets) {
 #if !defined(_WIN32)
-  std::string dir = rendezvous_directory();
+  std::string dir = simwire::rendezvous_directory();
   DIR *d = opendir(dir.c_str());
   if (d == nullptr) return;  // no directory: no simulator
   std::vector<std::string> names;

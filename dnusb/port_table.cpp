@@ -1,8 +1,12 @@
 // The port layer: which ports a search walks, and the table from a 32-bit handle value to
 // (port, open device).  On every platform the caller gets a small non-zero number that
 // indexes this table: a pointer, or a 64-bit Windows HANDLE, does not fit a 32-bit value, and
-// one table lets the simulator port serve beside the platform's own.
+// one table lets the simulator port serve beside the platform's own.  A simulated device's
+// handle also carries DN_HANDLE_SIMULATED, so a tool can keep simulator-only data (the
+// simulator's flash-writer images) away from real chips without asking the library.
 #include "port.h"
+
+#include <stdlib.h>
 
 #include <mutex>
 
@@ -30,6 +34,7 @@ const dn_port *const registered_ports[] = {
 struct handle_entry {
   const dn_port *port;
   void *device;
+  bool simulated;
 };
 
 // Handles are never closed by the program, so the table only needs to hold what one
@@ -44,11 +49,32 @@ std::mutex table_lock;
 const dn_port *const *override_ports = nullptr;
 size_t override_count = 0;
 
+// The table slot a handle names, or kMaxHandles for a value no handle ever had.
+uint32_t slot_of(dn_handle_t handle) {
+  uint32_t index = handle & ~DN_HANDLE_SIMULATED;
+  if (index == 0 || index > kMaxHandles) return kMaxHandles;
+  return index - 1;
+}
+
+// The flag must match too: a real device is never reached through a "simulated" handle.
+bool names(const handle_entry &entry, dn_handle_t handle) {
+  return entry.port != nullptr && entry.simulated == ((handle & DN_HANDLE_SIMULATED) != 0);
+}
+
 bool lookup(dn_handle_t handle, handle_entry *entry) {
-  if (handle == 0 || handle > kMaxHandles) return false;
+  uint32_t slot = slot_of(handle);
+  if (slot == kMaxHandles) return false;
   std::lock_guard<std::mutex> guard(table_lock);
-  *entry = handle_table[handle - 1];
-  return entry->port != nullptr;
+  *entry = handle_table[slot];
+  return names(*entry, handle);
+}
+
+// The simulator port's devices are simulated.  DNUSB_SIMULATED_USB=1 says the same of every
+// other port's devices, for an emulated USB bus that carries the simulator's device model.
+bool is_simulated(const dn_port *port) {
+  if (port == &dn_port_sim) return true;
+  const char *emulated = getenv("DNUSB_SIMULATED_USB");
+  return emulated != nullptr && emulated[0] == '1' && emulated[1] == '\0';
 }
 
 }  // namespace
@@ -71,7 +97,7 @@ void dn_ports_override(const dn_port *const *ports, size_t count) {
       for (size_t i = 0; i < override_count; ++i) {
         if (entry.port == override_ports[i]) {
           entry.port->close(entry.device);
-          entry = handle_entry{nullptr, nullptr};
+          entry = handle_entry{nullptr, nullptr, false};
           break;
         }
       }
@@ -88,9 +114,10 @@ dn_handle_t dn_handle_open(const dn_port *port, const char *path, char *why, siz
   for (uint32_t step = 0; step < kMaxHandles; ++step) {
     uint32_t slot = (next_slot + step) % kMaxHandles;
     if (handle_table[slot].port == nullptr) {
-      handle_table[slot] = handle_entry{port, device};
+      bool simulated = is_simulated(port);
+      handle_table[slot] = handle_entry{port, device, simulated};
       next_slot = (slot + 1) % kMaxHandles;
-      return slot + 1;
+      return (slot + 1) | (simulated ? DN_HANDLE_SIMULATED : 0u);
     }
   }
   port->close(device);
@@ -101,14 +128,16 @@ dn_handle_t dn_handle_open(const dn_port *port, const char *path, char *why, siz
 }
 
 void dn_handle_close(dn_handle_t handle) {
-  if (handle == 0 || handle > kMaxHandles) return;
+  uint32_t slot = slot_of(handle);
+  if (slot == kMaxHandles) return;
   handle_entry entry;
   {
     std::lock_guard<std::mutex> guard(table_lock);
-    entry = handle_table[handle - 1];
-    handle_table[handle - 1] = handle_entry{nullptr, nullptr};
+    entry = handle_table[slot];
+    if (!names(entry, handle)) return;
+    handle_table[slot] = handle_entry{nullptr, nullptr, false};
   }
-  if (entry.port != nullptr) entry.port->close(entry.device);
+  entry.port->close(entry.device);
 }
 
 bool dn_vendor_set(dn_handle_t handle, const unsigned char *input, uint32_t len) {

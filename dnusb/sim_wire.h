@@ -21,6 +21,13 @@
 #define DNUSB_SIM_WIRE_H
 
 #include <stdint.h>
+#include <stdlib.h>
+
+#include <string>
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 namespace simwire {
 
@@ -36,6 +43,18 @@ enum Kind : uint8_t {
 constexpr uint32_t kMaxPayload = 16u * 1024u * 1024u;
 constexpr uint16_t kVendorId = 0x3a7e;
 constexpr uint16_t kSimProductId = 0x5a32;
+
+#if !defined(_WIN32)
+// The rendezvous directory: $ZK32_SIM_DIR, else $XDG_RUNTIME_DIR/zk32-sim, else
+// /tmp/zk32-sim-<uid>.  The port searches it; zk32-sim starts there when given no --dir.
+inline std::string rendezvous_directory() {
+  const char *dir = getenv("ZK32_SIM_DIR");
+  if (dir != nullptr && dir[0] != '\0') return dir;
+  const char *runtime = getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] != '\0') return std::string(runtime) + "/zk32-sim";
+  return "/tmp/zk32-sim-" + std::to_string(static_cast<unsigned long>(getuid()));
+}
+#endif
 
 }  // namespace simwire
 

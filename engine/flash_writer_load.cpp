@@ -22,6 +22,14 @@ constexpr unsigned char kLinkTestValue = 0xab;
 
 enum class image_result { ok, cannot_open, too_large };
 
+// The simulator's flash writers begin with this tag (sim/writer_image.h).  They run only on the
+// simulated core: started on a real chip they would be random code in its SRAM.
+constexpr unsigned char kSimulatorWriterTag[4] = {'Z', 'K', 'F', 'W'};
+
+bool is_simulator_writer(long length) {
+  return length >= 4 && std::memcmp(writer_image, kSimulatorWriterTag, 4) == 0;
+}
+
 // Reads the writer file (program directory + writer_path) whole into the zero-filled image
 // buffer.  A file that cannot be read completely counts as one that cannot be opened.
 image_result read_writer_image(long *length) {
@@ -158,6 +166,12 @@ int load_flash_writer(dn_handle_t handle, int mcu_type, int mode) {
       return 0;
     case image_result::ok:
       break;
+  }
+  // Refused before the core is touched: nothing has been written to the chip.  Without a
+  // device (handle 0) the load goes on to report that, as for any image.
+  if (is_simulator_writer(image_length) && handle != 0 && (handle & DN_HANDLE_SIMULATED) == 0) {
+    print_message(" [181]: flash writer file is for the simulator, not this device! \t\n");
+    return 0;
   }
   if (mode == kModeUsb) return load_over_usb(handle, mcu_type, image_length);
   if (mode == kModeEvk) return load_over_evk(handle, mcu_type, image_length);

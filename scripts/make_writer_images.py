@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the flash-writer images for the simulated ZK32 chips into examples/writer/.
+"""Writes the flash-writer images for the simulated ZK32 chips into sim/data/writer/.
+
+They run only on the simulated core; the program refuses them on a real chip.
 
 Image format (read by the simulator, sim/writer_image.h):
   0x00  "ZKFW"                       magic
@@ -16,10 +18,10 @@ import struct
 import sys
 
 IMAGES = {
-    "zk4710.bin": "ZK4710 flash writer",
-    "zk4712.bin": "ZK4712 flash writer",
-    "zk4715.bin": "ZK4715 flash writer",
-    "zk4716.bin": "ZK4716 flash writer",
+    "zk4710-sim.bin": "ZK4710 flash writer",
+    "zk4712-sim.bin": "ZK4712 flash writer",
+    "zk4715-sim.bin": "ZK4715 flash writer",
+    "zk4716-sim.bin": "ZK4716 flash writer",
 }
 SIZE = 512
 LOW_PAGE_BUFFER = 0x8800   # SRAM base 0x8000 + 0x800
@@ -44,7 +46,7 @@ def image(name):
 
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "examples", "writer")
+    out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "sim", "data", "writer")
     os.makedirs(out_dir, exist_ok=True)
     for file_name, name in IMAGES.items():
         with open(os.path.join(out_dir, file_name), "wb") as f:

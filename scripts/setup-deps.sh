@@ -7,7 +7,9 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libusb-1.0-0-dev)
 if [ "${1:-}" != "--run-only" ]; then
-  packages+=(libgtest-dev libgmock-dev umockdev libumockdev-dev tshark)
+  packages+=(libgtest-dev libgmock-dev umockdev libumockdev-dev python3 mandoc tshark)
+  # The packages: building, checking and installing them.
+  packages+=(dpkg-dev fakeroot file lintian gzip zip)
 fi
 
 missing=()

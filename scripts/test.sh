@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets up, cross-builds the Windows program and library and runs them under Wine, then builds
 # both native presets (release and AddressSanitizer + UndefinedBehaviorSanitizer) and runs the
-# whole test suite of each under CTest (which re-checks the Windows builds too).
+# whole test suite of each under CTest (which re-checks the Windows builds too); last, builds
+# the Debian packages, installs them, runs the installed tools and removes them again.
 #   ORVANE_SKIP_WINDOWS=1 scripts/test.sh   skips the Windows part
+#   ORVANE_SKIP_PACKAGES=1 scripts/test.sh  skips the packages
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,4 +24,9 @@ for preset in ci ci-sanitize; do
   echo "=== $preset: tests"
   ctest --preset "$preset" || status=1
 done
+
+if [ "${ORVANE_SKIP_PACKAGES:-0}" != "1" ]; then
+  echo "=== packages: build, install, use, remove"
+  scripts/ci_packages.sh || status=1
+fi
 exit $status

@@ -26,12 +26,15 @@ using namespace zk32sim;
 namespace {
 
 const char kUsage[] =
-    "usage: zk32-sim start|run --dir DIR [--mode usb|evk] [--type N] [--timing zero|real]\n"
+    "usage: zk32-sim start|run [--dir DIR] [--mode usb|evk] [--type N] [--timing zero|real]\n"
     "                [--flash-size BYTES] [--name NAME] [--serial SERIAL] [--tcp PORT]\n"
-    "       zk32-sim stop --dir DIR [--name NAME]\n"
-    "       zk32-sim ctl --dir DIR [--name NAME] COMMAND...\n"
+    "       zk32-sim stop [--dir DIR] [--name NAME]\n"
+    "       zk32-sim ctl [--dir DIR] [--name NAME] COMMAND...\n"
     "       zk32-sim decode FILE\n"
-    "       zk32-sim replay FILE [--mode usb|evk] [--type N] [--flash-size BYTES]\n";
+    "       zk32-sim replay FILE [--mode usb|evk] [--type N] [--flash-size BYTES]\n"
+    "       zk32-sim --version\n"
+    "DIR defaults to the folder dnusb searches: $ZK32_SIM_DIR, else $XDG_RUNTIME_DIR/zk32-sim,\n"
+    "else /tmp/zk32-sim-UID.\n";
 
 struct Args {
   std::string verb;
@@ -111,10 +114,8 @@ bool parse_args(int argc, char **argv, Args *args) {
     }
   }
   if (offline_verb(args->verb)) return !args->file.empty();
-  if (args->server.dir.empty()) {
-    fprintf(stderr, "zk32-sim: --dir DIR is required\n");
-    return false;
-  }
+  // Where the library looks when ZK32_SIM_DIR is not set, so the two meet without it.
+  if (args->server.dir.empty()) args->server.dir = simwire::rendezvous_directory();
   if (args->server.name.empty() || args->server.name.find('/') != std::string::npos) {
     fprintf(stderr, "zk32-sim: bad --name\n");
     return false;
@@ -295,6 +296,10 @@ int control(const Args &args) {
 
 int main(int argc, char **argv) {
   signal(SIGPIPE, SIG_IGN);  // a peer that goes away is an ordinary failed write
+  if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+    printf("zk32-sim %s\n", ORVANE_VERSION);
+    return 0;
+  }
   Args args;
   if (!parse_args(argc, argv, &args)) {
     fputs(kUsage, stderr);

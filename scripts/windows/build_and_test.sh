@@ -5,6 +5,7 @@
 #
 #   scripts/windows/build_and_test.sh
 #
+# Ends by packing each build into a ZIP for Windows users (build/mingw-<arch>/packages/).
 # Installs what it needs with apt-get when run as root (MinGW-w64, Wine with 32-bit support,
 # CMake, Ninja).  Build trees: build/mingw-i686, build/mingw-x86_64, and build/windows-host
 # for the native simulator; the Wine prefix is build/wineprefix; logs go to build/windows-logs.
@@ -78,13 +79,9 @@ install_packages || give_up "the packages for the Windows build are not installe
 # --- Cross builds ---------------------------------------------------------------------------
 for arch in $archs; do
   stage "cross build $arch"
-  dir="build/mingw-$arch"
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$arch.cmake" \
-    -DORVANE_BUILD_SIM=OFF -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF \
-    -DORVANE_WERROR=ON >"$logs/configure-$arch.log" 2>&1 ||
+  cmake --preset "mingw-$arch" -DORVANE_WERROR=ON >"$logs/configure-$arch.log" 2>&1 ||
     { cat "$logs/configure-$arch.log"; give_up "configure $arch"; }
-  cmake --build "$dir" -j 2 || give_up "cross build $arch"
+  cmake --build --preset "mingw-$arch" || give_up "cross build $arch"
 done
 
 # --- Native simulator (and the native program the transcripts are compared with) -----------
@@ -130,6 +127,30 @@ for arch in $archs; do
   tests/windows/wine_simulator.sh "build/mingw-$arch/bin" "$native_bin" >"$log" 2>&1
   cat "$log"
   tally "$log" "Wine with the simulator $arch"
+done
+
+# --- The ZIP for Windows users -------------------------------------------------------------
+for arch in $archs; do
+  stage "ZIP $arch"
+  if (cd "build/mingw-$arch" && cpack -G ZIP >"$logs/zip-$arch.log" 2>&1); then
+    zip_file=$(ls "build/mingw-$arch"/packages/orvane-*.zip 2>/dev/null | head -1)
+    listing=$(cmake -E tar tf "$zip_file" 2>/dev/null || true)
+    missing=""
+    for f in Orvane.exe dnusb.dll config.ini README.txt writer/README.txt include/dnusb.h; do
+      grep -q "/$f\$" <<<"$listing" || missing="$missing $f"
+    done
+    if [ -z "$missing" ]; then
+      echo "PASS: $zip_file"
+      passed=$((passed + 1))
+    else
+      echo "FAIL: $zip_file lacks$missing"
+      failed=$((failed + 1))
+    fi
+  else
+    cat "$logs/zip-$arch.log"
+    echo "FAIL: cpack ZIP $arch"
+    failed=$((failed + 1))
+  fi
 done
 
 stage "done in $(($(date +%s) - script_start)) s"

@@ -24,7 +24,12 @@ class DeviceSearch : public fake::PortTest {
 
 TEST_F(DeviceSearch, OtherVendorIsSkippedUnopenedAndMakerFound) {
   fake().interfaces = {Interface{kOther}, maker()};
-  EXPECT_NE(GetPrintDeviceHandle(0xffff), 0u);
+  dn_handle_t h = GetPrintDeviceHandle(0xffff);
+  EXPECT_NE(h, 0u);
+  // A real device's handle never claims to be simulated, and a forged flag reaches nothing.
+  EXPECT_EQ(h & DN_HANDLE_SIMULATED, 0u);
+  uint32_t byte = 0;
+  EXPECT_EQ(ReadUSBReg(h | DN_HANDLE_SIMULATED, 0x7e, &byte), 0);
   ASSERT_EQ(fake().opened.size(), 1u);
   EXPECT_EQ(fake().opened[0], kMaker);
   // Identity probe: a retrying read of 4 bytes at 0x7e, short layout.

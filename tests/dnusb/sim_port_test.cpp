@@ -137,6 +137,8 @@ TEST_F(SimulatorPort, DirectChipRoundTripsMemoryInBothLayouts) {
   ASSERT_NE(h, 0u);
   ASSERT_NE(h2, 0u);
   EXPECT_NE(h, h2);
+  // A tool tells a simulator from hardware by the handle alone.
+  EXPECT_NE(h & DN_HANDLE_SIMULATED, 0u);
   EXPECT_EQ(IsEVKDevice(h), 0);
   auto data = pattern(5000, 3);
   EXPECT_EQ(WriteMem(h, 0x8000, data.data(), 5000, 1), 5000);

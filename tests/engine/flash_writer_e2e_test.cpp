@@ -120,7 +120,7 @@ TEST_F(FlashWriter, WriterFileMissingOrLargerThan8K) {
   // A numeric read naming a row after the last filled one has no writer file at all.
   EXPECT_EQ(run({"5", "1", "0", "1", "9", "1"}).out, " [124]: open sram file err! \t\n");
   // The shipped writer padded to exactly 8 KB still loads and answers.
-  std::string image = harness::read_file(install->path("writer/zk4710.bin"));
+  std::string image = harness::read_file(install->path("writer/zk4710-sim.bin"));
   ASSERT_FALSE(image.empty());
   harness::write_file(install->path("full.bin"), image + std::string(8192 - image.size(), '\0'));
   EXPECT_EQ(read_one("full", true).out.substr(0, std::string(kUsbOk).size() + 4),

@@ -128,4 +128,16 @@ TEST_F(Daemon, RefusesBadOptions) {
   EXPECT_FALSE(exists(dir + "/zk32-0.sock"));
 }
 
+// Started without --dir, the simulator waits where dnusb looks without ZK32_SIM_DIR set.
+TEST_F(Daemon, WithoutDirUsesTheLibrarysFolder) {
+  setenv("ZK32_SIM_DIR", dir.c_str(), 1);
+  EXPECT_EQ(0, run("start").status);
+  EXPECT_TRUE(exists(dir + "/zk32-0.sock"));
+  EXPECT_EQ(0, run("stop").status);
+  unsetenv("ZK32_SIM_DIR");
+  Outcome version = run("--version");
+  EXPECT_EQ(0, version.status);
+  EXPECT_EQ(0u, version.out.find("zk32-sim " ORVANE_VERSION "\n")) << version.out;
+}
+
 }  // namespace

@@ -43,7 +43,7 @@ class FlashWriter : public ::testing::TestWithParam<int> {
     }
     host.write_byte(0x602, type() == 4 ? 0x80 : 0x88, layout());
   }
-  void load_shipped_writer() { load(file_bytes(ZK32_WRITER_DIR "/zk4715.bin")); }
+  void load_shipped_writer() { load(file_bytes(ZK32_WRITER_DIR "/zk4715-sim.bin")); }
 
   // One command as the program sends it: clear, block, execute, poll, read the mailbox.
   Reply command(uint8_t code, uint32_t address, uint32_t length, int polls = 3) {
@@ -136,7 +136,7 @@ TEST_P(FlashWriter, InjectedFailuresShowInTheAcknowledgement) {
 }
 
 TEST_P(FlashWriter, OtherImagesAndStoppedCoresNeverAcknowledge) {
-  std::vector<uint8_t> image = file_bytes(ZK32_WRITER_DIR "/zk4715.bin");
+  std::vector<uint8_t> image = file_bytes(ZK32_WRITER_DIR "/zk4715-sim.bin");
   image[0] = 'X';
   load(image);
   EXPECT_FALSE(command('@', 0, 0, 20).acknowledged);
@@ -178,7 +178,8 @@ TEST_F(FlashWriterOnRealTime, EraseIsAcknowledgedAfterItsTime) {
 }
 
 TEST(WriterImages, ShippedImagesAreSmallAndRecognisable) {
-  for (const char *name : {"zk4710.bin", "zk4712.bin", "zk4715.bin", "zk4716.bin"}) {
+  for (const char *name :
+       {"zk4710-sim.bin", "zk4712-sim.bin", "zk4715-sim.bin", "zk4716-sim.bin"}) {
     std::vector<uint8_t> image = file_bytes(std::string(ZK32_WRITER_DIR "/") + name);
     ASSERT_GT(image.size(), 0x40u) << name;
     EXPECT_LE(image.size(), 2048u) << name;

@@ -53,7 +53,10 @@ class OrvaneOverLibusb : public EmulatedBus {
     harness::RunResult by_sim = harness::run_orvane(install_, args, sim_.get());
     Lines argv = {install_.program};
     argv.insert(argv.end(), args.begin(), args.end());
-    ChildResult by_usb = run_child(argv, ChildOptions());
+    // The bus carries the simulator's device model, which runs only the simulator's writers.
+    ChildOptions options;
+    options.env = {"DNUSB_SIMULATED_USB=1"};
+    ChildResult by_usb = run_child(argv, options);
     EXPECT_EQ(harness::mask_times(by_usb.out), harness::mask_times(by_sim.out));
     EXPECT_EQ(by_usb.exit_code, by_sim.exit_code);
     EXPECT_EQ(by_usb.err, "");
@@ -118,6 +121,20 @@ TEST_F(OrvaneOverLibusb, FlashDownloadWritesTheImage) {
   EXPECT_NE(out.find(" File Download to 0x000000: 600 bytes \t\n"), std::string::npos) << out;
   std::vector<unsigned char> bytes(image.begin(), image.end());
   EXPECT_EQ(ctl("flash-read 0 258"), harness::to_hex(bytes));
+}
+
+// A device on USB is real hardware unless said otherwise: the simulator's flash writer is
+// refused before anything reaches the chip.
+TEST_F(OrvaneOverLibusb, SimulatorWriterIsRefusedOnAUsbDevice) {
+  start("usb", 1);
+  harness::write_file(install_.path("image.bin"), std::string(300, '\x5a'));
+  Lines argv = {install_.program, "4710", "wf", "0", "-i", install_.path("image.bin"), "-u"};
+  ChildResult by_usb = run_child(argv, ChildOptions());
+  EXPECT_NE(by_usb.out.find(" [181]: flash writer file is for the simulator, not this device! "
+                            "\t\n"),
+            std::string::npos)
+      << by_usb.out;
+  EXPECT_NE(ctl("mem-read target 8000 4"), "5a4b4657") << "the writer reached the chip's SRAM";
 }
 
 // MCU types 3 and 4 in usb mode use the second search and the long-address exports.

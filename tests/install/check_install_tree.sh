@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The installed tree as a packager makes it: "cmake --install" into a DESTDIR with the prefix
+# /usr.  Checks that every link is relative and resolves inside the tree, that the installed
+# program finds its chip table through those links, and that a C program finds the library
+# by pkg-config and by find_package and runs against a simulated chip, as does the Python
+# ctypes example.
+#   check_install_tree.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+sim_dir="$work/sim"
+trap '"$build/bin/zk32-sim" stop --dir "$sim_dir" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+tree="$work/root"
+DESTDIR="$tree" cmake --install "$build" --prefix /usr >"$work/install.log" ||
+  { cat "$work/install.log"; fail "cmake --install"; }
+
+# Links: relative, and resolving to something inside the tree.
+links=0
+while IFS= read -r link; do
+  target=$(readlink "$link")
+  case "$target" in /*) fail "absolute link ${link#"$tree"} -> $target" ;; esac
+  resolved=$(readlink -f "$link") || fail "dangling link ${link#"$tree"}"
+  [ -e "$resolved" ] || fail "dangling link ${link#"$tree"} -> $target"
+  case "$resolved" in "$tree"/*) ;; *) fail "link ${link#"$tree"} leaves the tree" ;; esac
+  links=$((links + 1))
+done < <(find "$tree" -type l)
+[ "$links" -ge 4 ] || fail "expected the command, config and library links, found $links"
+
+# The command on the PATH reaches config.ini in /etc/orvane through the program folder.
+[ -f "$tree/etc/orvane/config.ini" ] || fail "no /etc/orvane/config.ini"
+"$tree/usr/bin/orvane" 4710 ini || fail "the installed orvane does not find chip 4710"
+
+libdir=$(dirname "$(find "$tree/usr" -name 'libdnusb.so.1' | head -1)")
+export LD_LIBRARY_PATH="$libdir"
+"$build/bin/zk32-sim" start --dir "$sim_dir" --mode usb --type 1 >/dev/null
+export ZK32_SIM_DIR="$sim_dir"
+
+# A C program built with pkg-config...
+PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --exists dnusb || fail "pkg-config finds no dnusb"
+# shellcheck disable=SC2046
+cc -o "$work/by_pkg_config" "$source/examples/c/flash_page.c" \
+  $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs dnusb) ||
+  fail "build with pkg-config"
+"$work/by_pkg_config" || fail "the pkg-config build against the simulator"
+
+# ...and with find_package(dnusb).
+cmake -S "$source/examples/c" -B "$work/by_cmake" -DCMAKE_PREFIX_PATH="$tree/usr" \
+  >"$work/cmake.log" 2>&1 || { cat "$work/cmake.log"; fail "find_package(dnusb)"; }
+cmake --build "$work/by_cmake" >"$work/cmake-build.log" 2>&1 ||
+  { cat "$work/cmake-build.log"; fail "build with find_package"; }
+"$work/by_cmake/flash_page" || fail "the find_package build against the simulator"
+
+# The Python ctypes example with the installed library.
+if command -v python3 >/dev/null; then
+  python3 "$source/examples/python/dnusb_info.py" "$libdir/libdnusb.so.1" ||
+    fail "the Python example"
+fi
+echo "PASS: $links relative links; installed orvane, C by pkg-config and find_package, Python"
