@@ -35,6 +35,31 @@ TEST_F(RunControl, UsbStopHaltsThenReadsTheProgramCounter) {
   EXPECT_EQ(target_byte(sim, "602") & 2, 2u);
 }
 
+// A type 3 chip running from SRAM at 0x40000: the program counter's third byte counts.
+TEST_F(RunControl, ProgramCounterAbove16BitsInStopStepAndPc) {
+  const std::string listing = install_.path("sram.lst");
+  harness::write_file(listing,
+                      "Disassembly of section .vectors:\n\n"
+                      "00000000 <_vectors>:\n       0:\te0000100 \tj\t0x100\n\n"
+                      "00041200 <sram_code>:\n   41234:\t00000000 \tnop\n   41238:\t00000000 \tnop\n"
+                      "00041300 <after>:\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string expected;
+  } rows[] = {
+      {{"c3", "stop", "-u"}, " Stop MCU, PC is : 0x041234 \t\n"},
+      {{"c3", "pc", "-i", listing, "-u"}, "00041200 <sram_code>:\n   41234: 00000000 \tnop\n"},
+      {{"c3", "step", "-u"}, " Step MCU, PC is : 0x041238 \t\n"},
+  };
+  harness::Simulator sim("--mode usb --type 3");
+  sim.ctl("mem-write target 41234 0000000000000000");  // two plain instructions
+  for (const auto &row : rows) {
+    sim.ctl("mem-write target 602 02");
+    sim.ctl("pc-set 41234");
+    EXPECT_EQ(out(row.args, &sim), row.expected) << row.args[1];
+  }
+}
+
 TEST_F(RunControl, EvkStepSetsUpTheProbeThenStepsOverVlane) {
   harness::Simulator sim("--mode evk --type 3");
   sim.ctl("mem-write target 602 02");
