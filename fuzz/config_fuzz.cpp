@@ -9,7 +9,7 @@
 
 #include "cli/mcu_table.h"
 #include "cli/number.h"
-#include "cli/state.h"
+#include "base/state.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/entry.h"
-#include "cli/state.h"
+#include "base/state.h"
 #include "fuzz/fuzz_check.h"
 #include "tests/cli/operation_recorder.h"
 
