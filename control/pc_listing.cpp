@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/console.h"
+#include "base/platform.h"
 #include "control/control.h"
 #include "byte_order.h"
 #include "control/listing_scan.h"
@@ -44,19 +45,9 @@ uint32_t read_pc(int mode, int mcu_type) {
 }
 
 void show_pc_in_listing(int mode, int mcu_type, const char *listing) {
-  // Opened as bytes: the reader drops the CR of CR LF itself, so offsets stay exact.
-  std::FILE *file = std::fopen(listing, "rb");
-  // A directory opens on some systems but yields no byte: it is no listing either, and the
-  // program counter is then not read.
-  if (file != nullptr) {
-    std::fgetc(file);
-    if (std::ferror(file)) {
-      std::fclose(file);
-      file = nullptr;
-    } else {
-      std::rewind(file);
-    }
-  }
+  // Opened as bytes: the reader drops the CR of CR LF itself, so offsets stay exact.  Only a
+  // regular file is a listing (a folder or a FIFO is not, and the PC is then not read).
+  std::FILE *file = open_input_file(listing);
   if (file == nullptr) {
     print_message(" [38]: Open .lst Err!\n");
     return;

@@ -201,6 +201,15 @@ TEST_F(Entry, OnlyTheLowEightBitsOfTheCommandCodeCount) {
   EXPECT_EQ(run("ff 5 0 1 1").out, "");
 }
 
+// A folder named config.ini is no configuration: chip names are not looked up at all.
+TEST_F(Entry, ConfigIniThatIsAFolderCannotBeOpened) {
+  std::remove((dir_ + "/config.ini").c_str());
+  ASSERT_EQ(mkdir((dir_ + "/config.ini").c_str(), 0700), 0);
+  cli_result result = run("4715 ini");
+  rmdir((dir_ + "/config.ini").c_str());
+  expect_refused(result, " [1]:Fail to open file! \t\n", 0);
+}
+
 // "\config.ini" and its terminator take 12 of the 260 characters: a folder of 248 is the
 // longest that still finds its config.ini, one of 249 counts as having none.
 TEST_F(Entry, ProgramDirectoryLengthLimitOfTheConfigPath) {
