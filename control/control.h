@@ -24,7 +24,9 @@ void stop_mcu(int mode, int mcu_type);
 void step_mcu(int mode, int mcu_type);
 void set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]);
 
-uint32_t read_pc(int mode, int mcu_type);
+// The program counter into *pc.  False, with its line printed, when there is no device or
+// the read fails (then *pc is left alone).
+bool read_pc(int mode, int mcu_type, uint32_t *pc);
 void show_pc_in_listing(int mode, int mcu_type, const char *listing);
 
 void setup_single_wire(int mcu_type, const unsigned char bytes[4]);

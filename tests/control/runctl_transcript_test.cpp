@@ -103,6 +103,41 @@ TEST_F(RunControl, BreakpointEntriesCarryLow24BitsAndTheEnableByte) {
                    "w s 61c 00000000"}));
 }
 
+// The device fails after it was found: each operation ends with its own line for its mode,
+// never with the success line or a program counter that was not read.
+TEST_F(RunControl, AFailedTransferEndsEachOperationWithItsNumberedLine) {
+  const std::string listing = std::string(ORVANE_SOURCE_DIR) + "/examples/firmware.lst";
+  const struct {
+    const char *mode;
+    const char *fault;  // usb: one register fails; evk: Vlane is broken
+    std::vector<std::string> args;
+    const char *out;
+  } rows[] = {
+      {"usb", "write-fail 6f", {"c1", "rst", "-u"}, " [222]: reset mcu err! \t\n"},
+      {"usb", "read-fail 613", {"c1", "run", "-u"}, " [224]: run mcu err! \t\n"},
+      {"usb", "write-fail 602", {"c1", "run", "-u"}, " [224]: run mcu err! \t\n"},
+      {"usb", "read-fail 6bc", {"c1", "stop", "-u"}, " [226]: stop mcu err! \t\n"},
+      {"usb", "read-fail 6bc", {"c1", "step", "-u"}, " [228]: step mcu err! \t\n"},
+      {"usb", "write-fail 618", {"c1", "bkp", "1", "2", "3", "4", "-u"},
+       " [230]: set break point err! \t\n"},
+      {"usb", "read-fail 6bc", {"c1", "pc", "-i", listing, "-u"}, " [232]: read pc err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "rst"}, " [223]: reset mcu err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "run"}, " [225]: run mcu err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "stop"}, " [227]: stop mcu err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "step"}, " [229]: step mcu err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "bkp", "1", "2", "3", "4"}, " [231]: set break point err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "pc", "-i", listing}, " [233]: read pc err! \t\n"},
+  };
+  harness::Simulator usb("--mode usb --type 1");
+  harness::Simulator evk("--mode evk --type 1");
+  for (const auto &row : rows) {
+    harness::Simulator &sim = std::string(row.mode) == "usb" ? usb : evk;
+    sim.ctl(std::string("fault ") + row.fault);
+    EXPECT_EQ(out(row.args, &sim), row.out) << row.mode << " " << row.args[1];
+    sim.ctl("fault-clear");
+  }
+}
+
 TEST_F(RunControl, WithoutAnyDeviceEachOperationSaysNoUsbDevice) {
   EXPECT_EQ(out({"c1", "rst", "-u"}, nullptr), " [42]: no usb device!\n");
   EXPECT_EQ(out({"c1", "run"}, nullptr), " [45]: no usb device!\n");
