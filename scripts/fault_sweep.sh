@@ -6,6 +6,6 @@
 #   scripts/fault_sweep.sh [--max N] [--mode usb|evk]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --preset default >/dev/null
+[ -f build/release/build.ninja ] || cmake --preset default >/dev/null
 cmake --build --preset default -j 2 --target fault_sweep Orvane zk32-sim orvane_runtime_files >/dev/null
 build/release/bin/fault_sweep "$@"

@@ -8,6 +8,8 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libusb-1.0-0-dev)
 if [ "${1:-}" != "--run-only" ]; then
   packages+=(libgtest-dev libgmock-dev umockdev libumockdev-dev)
+  # fuzz targets (libFuzzer), memcheck, the coverage report
+  packages+=(clang-14 libclang-rt-14-dev valgrind gcovr)
 fi
 
 missing=()

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ops=${ORVANE_SOAK_OPS:-200}
 seed=${ORVANE_SOAK_SEED:-1}
-cmake --preset default >/dev/null
+[ -f build/release/build.ninja ] || cmake --preset default >/dev/null
 cmake --build --preset default -j 2 --target soak Orvane zk32-sim orvane_runtime_files >/dev/null
 status=0
 for mode in usb evk; do

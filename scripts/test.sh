@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, cross-builds the Windows program and library and runs them under Wine, then builds
 # both native presets (release and AddressSanitizer + UndefinedBehaviorSanitizer) and runs the
-# whole test suite of each under CTest (which re-checks the Windows builds too).
+# whole test suite of each under CTest (which re-checks the Windows builds too); then the
+# fuzz targets, the fault sweep, the soak, valgrind and the coverage report.
 #   ORVANE_SKIP_WINDOWS=1 scripts/test.sh   skips the Windows part
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,5 +22,10 @@ for preset in ci ci-sanitize; do
   cmake --build --preset "$preset"
   echo "=== $preset: tests"
   ctest --preset "$preset" || status=1
+done
+# The checks against hostile input and a faulty device (about ten minutes on two cores).
+for check in fuzz fault_sweep soak valgrind coverage; do
+  echo "=== $check"
+  scripts/$check.sh || status=1
 done
 exit $status
