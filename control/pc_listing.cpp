@@ -41,7 +41,8 @@ bool read_pc(int mode, int mcu_type, uint32_t *pc) {
     return false;
   unsigned char buffer[4] = {0, 0, 0, 0};
   // A route without transfers reads the counter as 0, which no routine encloses.
-  if (route.transfer != transfer_mode::none && route_read(route, kProgramCounter, buffer, 4) != 4) {
+  if (route.transfer != transfer_mode::none &&
+      route_read(route, kProgramCounter, buffer, 4) != 4) {
     print_message(route.transfer == transfer_mode::vlane ? " [233]: read pc err! \t\n"
                                                          : " [232]: read pc err! \t\n");
     return false;

@@ -22,13 +22,22 @@ enum class wait_result { done, timed_out, read_failed };
 // Every transfer of the sequences is checked: a failed one ends the access with a numbered
 // line and no success line, and nothing read so far is shown.  Over Vlane a failed busy-wait
 // read and a failed data read keep their own lines (119, 121).
-const char *read_failed_line(bool evk) {
-  return evk ? " [236]: read analog register err! \t\n" : " [234]: read analog register err! \t\n";
-}
-const char *write_failed_line(bool evk) {
-  return evk ? " [237]: write analog register err! \t\n"
-             : " [235]: write analog register err! \t\n";
-}
+struct failure_lines {
+  const char *read;        // a register write of a read
+  const char *write;       // a register write of a write
+  const char *read_busy;   // the busy wait of a read
+  const char *write_busy;  // the busy wait of a write
+  const char *data;        // the data read
+};
+const failure_lines kUsbFailed = {
+    " [234]: read analog register err! \t\n", " [235]: write analog register err! \t\n",
+    " [234]: read analog register err! \t\n", " [235]: write analog register err! \t\n",
+    " [234]: read analog register err! \t\n"};
+const failure_lines kEvkFailed = {
+    " [236]: read analog register err! \t\n", " [237]: write analog register err! \t\n",
+    " [119]: read analog register err! \t\n", " [119]: read analog register err! \t\n",
+    " [121]: read analog register err! \t\n"};
+const failure_lines &failed(bool evk) { return evk ? kEvkFailed : kUsbFailed; }
 
 // Polls the control register until its busy bit clears.  The time limit counts from
 // `since` and is tested before the byte just read is looked at.  A failed read ends the wait.
@@ -70,12 +79,12 @@ bool read_analog(const target_route &route, bool evk, int mcu_type, uint32_t add
     // The analog address is 8 bits wide: it wraps from 0xff to 0x00.
     if (route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i)) != 1 ||
         route_write_byte(route, kAnalogControl, kStartRead) != 1) {
-      print_message("%s", read_failed_line(evk));
+      print_message("%s", failed(evk).read);
       return false;
     }
     switch (wait_not_busy(route, clock_ms())) {
       case wait_result::read_failed:
-        print_message("%s", evk ? " [119]: read analog register err! \t\n" : read_failed_line(evk));
+        print_message("%s", failed(evk).read_busy);
         return false;
       case wait_result::timed_out:
         print_read_timeout(evk, mcu_type);
@@ -84,7 +93,7 @@ bool read_analog(const target_route &route, bool evk, int mcu_type, uint32_t add
         break;
     }
     if (route_read(route, kAnalogData, read_buffer + i, 1) != 1) {
-      print_message("%s", evk ? " [121]: read analog register err! \t\n" : read_failed_line(evk));
+      print_message("%s", failed(evk).data);
       return false;
     }
     if ((i + 1) % kProgressStep == 0)
@@ -102,12 +111,12 @@ bool write_analog(const target_route &route, bool evk, int mcu_type, uint32_t ad
     if (route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i)) != 1 ||
         route_write_byte(route, kAnalogData, static_cast<unsigned char>(data >> (8 * i))) != 1 ||
         route_write_byte(route, kAnalogControl, kStartWrite) != 1) {
-      print_message("%s", write_failed_line(evk));
+      print_message("%s", failed(evk).write);
       return false;
     }
     switch (wait_not_busy(route, since)) {
-      case wait_result::read_failed:  // over Vlane the same line as a read's busy wait
-        print_message("%s", evk ? " [119]: read analog register err! \t\n" : write_failed_line(evk));
+      case wait_result::read_failed:
+        print_message("%s", failed(evk).write_busy);
         return false;
       case wait_result::timed_out:
         print_write_timeout(evk, mcu_type);
@@ -116,7 +125,7 @@ bool write_analog(const target_route &route, bool evk, int mcu_type, uint32_t ad
         break;
     }
     if (route_write_byte(route, kAnalogControl, 0x00) != 1) {
-      print_message("%s", write_failed_line(evk));
+      print_message("%s", failed(evk).write);
       return false;
     }
   }

@@ -109,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     if (collecting && tokens.size() == 2) {
       if (symbols.size() < static_cast<size_t>(kMaxSymbols))
-        symbols.push_back({static_cast<uint32_t>(i + 1), reference_hex(tokens[0]), lines[i].offset});
+        symbols.push_back(
+            {static_cast<uint32_t>(i + 1), reference_hex(tokens[0]), lines[i].offset});
       else
         overflowed = true;
     }
@@ -132,7 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_CHECK(listing_seek(&reader, symbols[j].offset));
     for (size_t k = index; k < lines.size() && k < index + 2; ++k) {
       FUZZ_CHECK(listing_read_line(&reader, line, &offset));
-      FUZZ_CHECK(offset == lines[k].offset && lines[k].text == std::string(line, lines[k].text.size()));
+      FUZZ_CHECK(offset == lines[k].offset);
+      FUZZ_CHECK(lines[k].text == std::string(line, lines[k].text.size()));
     }
   }
   std::fclose(file);
