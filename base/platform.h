@@ -39,4 +39,10 @@ void override_program_path(const char *path);
 // built from the program directory).  On POSIX each backslash acts as '/'.  Same as fopen.
 std::FILE *open_native(const char *path, const char *mode);
 
+// Opens an existing regular file for reading ("rb"); nullptr for anything else (a folder, a
+// FIFO, a device such as /dev/zero), without waiting on it.  open_input_file uses the path
+// exactly as given (paths the user types); open_native_input_file as open_native does.
+std::FILE *open_input_file(const char *path);
+std::FILE *open_native_input_file(const char *path);
+
 #endif

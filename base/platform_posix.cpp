@@ -2,6 +2,10 @@
 #include "base/platform.h"
 #include "base/platform_system.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -122,15 +126,47 @@ void system_sleep_ms(uint32_t milliseconds) {
   }
 }
 
-std::FILE *open_native(const char *path, const char *mode) {
-  char local[PATH_MAX];
+namespace {
+
+// Paths from config.ini and those built from the program directory are written with
+// backslashes; here each one is a directory separator.  False when the path is too long.
+bool native_to_local(const char *path, char (&local)[PATH_MAX]) {
   std::size_t length = std::strlen(path);
   if (length >= sizeof local) {
     errno = ENAMETOOLONG;
+    return false;
+  }
+  for (std::size_t i = 0; i <= length; ++i) local[i] = path[i] == '\\' ? '/' : path[i];
+  return true;
+}
+
+}  // namespace
+
+std::FILE *open_native(const char *path, const char *mode) {
+  char local[PATH_MAX];
+  if (!native_to_local(path, local)) return nullptr;
+  return std::fopen(local, mode);
+}
+
+std::FILE *open_input_file(const char *path) {
+  // Without O_NONBLOCK opening a FIFO waits for a writer, possibly for ever; the type is
+  // looked at on the open descriptor, so what is read is what was checked.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    errno = EINVAL;
     return nullptr;
   }
-  // Paths from config.ini and those built from the program directory are written with
-  // backslashes; here each one is a directory separator.
-  for (std::size_t i = 0; i <= length; ++i) local[i] = path[i] == '\\' ? '/' : path[i];
-  return std::fopen(local, mode);
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE *file = fdopen(fd, "rb");
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+std::FILE *open_native_input_file(const char *path) {
+  char local[PATH_MAX];
+  if (!native_to_local(path, local)) return nullptr;
+  return open_input_file(local);
 }

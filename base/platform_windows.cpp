@@ -2,6 +2,9 @@
 #include "base/platform.h"
 #include "base/platform_system.h"
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <cstring>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -56,3 +59,12 @@ void system_sleep_until_clock_ms(uint32_t) {}
 
 // Windows takes backslashes as they are.
 std::FILE *open_native(const char *path, const char *mode) { return std::fopen(path, mode); }
+
+std::FILE *open_input_file(const char *path) {
+  // Folders and devices (CON, NUL, pipes) are no input files.
+  struct _stat64 info {};
+  if (_stat64(path, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) return nullptr;
+  return std::fopen(path, "rb");
+}
+
+std::FILE *open_native_input_file(const char *path) { return open_input_file(path); }

@@ -96,6 +96,10 @@ int command_wf(const character_line &line) {
   if (input_path != nullptr) {
     download_image(mode, line.mcu_type, address, kTargetFlash, input_path);
   } else if (erase_count != 0) {
+    if (!erase_range_fits(address, erase_count)) {
+      print_message(" [220]: invalid erase range of wf! \t\n");
+      return 1;
+    }
     erase_flash(mode, line.mcu_type, address, erase_count);
   } else if (size == 0) {
     print_message(" [13]: invalid wf cmd!\n");

@@ -34,7 +34,8 @@ std::FILE *open_config(const char *directory) {
   if (length + sizeof kConfigName > sizeof path) return nullptr;
   std::memcpy(path, directory, length);
   std::memcpy(path + length, kConfigName, sizeof kConfigName);
-  return open_native(path, "rb");
+  // A folder or a FIFO named config.ini is no configuration either (and a FIFO would block).
+  return open_native_input_file(path);
 }
 
 }  // namespace

@@ -105,7 +105,12 @@ void command_erase(const numeric_line &line) {
   int mode = hex_argument(line, 4);
   int32_t mcu_type = select_row_with_writer(line);
   uint32_t sectors = static_cast<uint32_t>(hex_argument(line, 6));
-  if (object == 1) erase_flash(mode, mcu_type, address, sectors);
+  if (object != 1) return;
+  if (!erase_range_fits(address, sectors)) {
+    print_message(" [221]: invalid erase range! \t\n");
+    return;
+  }
+  erase_flash(mode, mcu_type, address, sectors);
 }
 
 void command_activate(const numeric_line &line) {

@@ -200,14 +200,14 @@ void download_to_sram(const download_target &t, uint32_t address, uint32_t size)
 // Reads the whole file into the zero-filled image buffer.  Files that do not fit are refused
 // before anything is read.  Returns false after printing the variant's line.
 bool read_image(const download_target &t, const char *path, uint32_t *size) {
-  std::FILE *file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+  // Only a regular file is an image: a folder, a FIFO (whose open would wait for a writer) or
+  // a device such as /dev/zero is refused like a missing file.
+  std::FILE *file = path != nullptr ? open_input_file(path) : nullptr;
   if (file == nullptr) {
     print_message("%s", t.lines->open_error);
     return false;
   }
-  // A path that opens but cannot be read (a directory) is no .bin file either.
-  std::fgetc(file);
-  if (std::ferror(file) || std::fseek(file, 0, SEEK_END) != 0) {
+  if (std::fseek(file, 0, SEEK_END) != 0) {
     std::fclose(file);
     print_message("%s", t.lines->open_error);
     return false;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/console.h"
+#include "base/platform.h"
 #include "control/control.h"
 #include "byte_order.h"
 #include "control/listing_scan.h"
@@ -33,30 +34,27 @@ bool show_routine(const listing_symbol &symbol, uint32_t pc) {
 
 }  // namespace
 
-uint32_t read_pc(int mode, int mcu_type) {
+bool read_pc(int mode, int mcu_type, uint32_t *pc) {
   target_route route;
   if (!open_core_route(mode, mcu_type, " [39]: no usb device!\n", " [40]: no evk device!\n",
                        &route))
-    return 0;
+    return false;
   unsigned char buffer[4] = {0, 0, 0, 0};
-  route_read(route, kProgramCounter, buffer, 4);
-  return load_le32(buffer);
+  // A route without transfers reads the counter as 0, which no routine encloses.
+  if (route.transfer != transfer_mode::none &&
+      route_read(route, kProgramCounter, buffer, 4) != 4) {
+    print_message(route.transfer == transfer_mode::vlane ? " [233]: read pc err! \t\n"
+                                                         : " [232]: read pc err! \t\n");
+    return false;
+  }
+  *pc = load_le32(buffer);
+  return true;
 }
 
 void show_pc_in_listing(int mode, int mcu_type, const char *listing) {
-  // Opened as bytes: the reader drops the CR of CR LF itself, so offsets stay exact.
-  std::FILE *file = std::fopen(listing, "rb");
-  // A directory opens on some systems but yields no byte: it is no listing either, and the
-  // program counter is then not read.
-  if (file != nullptr) {
-    std::fgetc(file);
-    if (std::ferror(file)) {
-      std::fclose(file);
-      file = nullptr;
-    } else {
-      std::rewind(file);
-    }
-  }
+  // Opened as bytes: the reader drops the CR of CR LF itself, so offsets stay exact.  Only a
+  // regular file is a listing (a folder or a FIFO is not, and the PC is then not read).
+  std::FILE *file = open_input_file(listing);
   if (file == nullptr) {
     print_message(" [38]: Open .lst Err!\n");
     return;
@@ -66,7 +64,11 @@ void show_pc_in_listing(int mode, int mcu_type, const char *listing) {
   if (symbols.overflowed)
     print_message(" [210]: more than %d symbols in .lst, the rest ignored! \t\n", kMaxSymbols);
 
-  const uint32_t pc = read_pc(mode, mcu_type);
+  uint32_t pc = 0;
+  if (!read_pc(mode, mcu_type, &pc)) {
+    std::fclose(file);
+    return;
+  }
   for (int j = find_enclosing_symbol(&symbols, 0, pc); j >= 0;
        j = find_enclosing_symbol(&symbols, j + 1, pc)) {
     if (show_routine(symbols.entries[j], pc)) break;

@@ -1,6 +1,7 @@
 // Core run control: reset, run, stop, single step and the four hardware breakpoints.  Each
-// operation is a short fixed sequence of register transfers after the common start; the
-// results of the transfers are not examined, so a failed read leaves the buffer as it was.
+// operation is a short fixed sequence of register transfers after the common start.  Every
+// transfer is checked: one that fails ends the operation with its numbered error line (usb
+// and evk have their own), never with the success line or a program counter never read.
 #include "base/console.h"
 #include "byte_order.h"
 #include "control/control.h"
@@ -9,20 +10,42 @@
 
 namespace {
 
-// Read one byte into buffer[0], OR in set_bits and AND with keep_bits, write it back.  A
-// mode without transfers leaves the buffer at zero, so stop and step show the PC as 0.
-void modify_register(const target_route &route, uint32_t address, unsigned char *buffer,
-                     unsigned char set_bits, unsigned char keep_bits) {
-  if (route.transfer == transfer_mode::none) return;
-  route_read(route, address, buffer, 1);
-  buffer[0] = static_cast<unsigned char>((buffer[0] | set_bits) & keep_bits);
-  route_write(route, address, buffer, 1);
+struct failure_lines {
+  const char *usb;
+  const char *evk;
+};
+
+const failure_lines kResetFailed = {" [222]: reset mcu err! \t\n", " [223]: reset mcu err! \t\n"};
+const failure_lines kRunFailed = {" [224]: run mcu err! \t\n", " [225]: run mcu err! \t\n"};
+const failure_lines kStopFailed = {" [226]: stop mcu err! \t\n", " [227]: stop mcu err! \t\n"};
+const failure_lines kStepFailed = {" [228]: step mcu err! \t\n", " [229]: step mcu err! \t\n"};
+const failure_lines kBreakpointsFailed = {" [230]: set break point err! \t\n",
+                                          " [231]: set break point err! \t\n"};
+
+// False, with the operation's line printed, when a transfer moved fewer bytes than asked.  A
+// route that makes no transfer (a mode code neither usb nor evk) never fails.
+bool moved(const target_route &route, int got, int wanted, const failure_lines &lines) {
+  if (route.transfer == transfer_mode::none || got == wanted) return true;
+  print_message("%s", route.transfer == transfer_mode::vlane ? lines.evk : lines.usb);
+  return false;
 }
 
-// The program counter register, little-endian; the whole buffer is overwritten by the read.
-uint32_t read_program_counter(const target_route &route, unsigned char *buffer) {
-  route_read(route, kProgramCounter, buffer, 4);
-  return load_le32(buffer);
+// Reads one register byte, ORs in set_bits, ANDs with keep_bits and writes it back.
+bool modify_register(const target_route &route, uint32_t address, unsigned char set_bits,
+                     unsigned char keep_bits, const failure_lines &lines) {
+  if (route.transfer == transfer_mode::none) return true;
+  unsigned char value = 0;
+  if (!moved(route, route_read(route, address, &value, 1), 1, lines)) return false;
+  value = static_cast<unsigned char>((value | set_bits) & keep_bits);
+  return moved(route, route_write(route, address, &value, 1), 1, lines);
+}
+
+// The program counter register, little-endian.  A route without transfers reads it as 0.
+bool read_program_counter(const target_route &route, uint32_t *pc, const failure_lines &lines) {
+  unsigned char buffer[4] = {0, 0, 0, 0};
+  if (!moved(route, route_read(route, kProgramCounter, buffer, 4), 4, lines)) return false;
+  *pc = load_le32(buffer);
+  return true;
 }
 
 }  // namespace
@@ -32,8 +55,7 @@ void reset_mcu(int mode, int mcu_type) {
   if (!open_core_route(mode, mcu_type, " [42]: no usb device!\n", " [43]: no evk device!\n",
                        &route))
     return;
-  const unsigned char value = kResetValue;
-  route_write(route, kResetRegister, &value, 1);
+  if (!moved(route, route_write_byte(route, kResetRegister, kResetValue), 1, kResetFailed)) return;
   print_message(" Reset MCU \n");
 }
 
@@ -42,9 +64,10 @@ void run_mcu(int mode, int mcu_type) {
   if (!open_core_route(mode, mcu_type, " [45]: no usb device!\n", " [46]: no evk device!\n",
                        &route))
     return;
-  unsigned char buffer[4] = {0, 0, 0, 0};
-  modify_register(route, kRunControl, buffer, kRunReleaseBit, 0xff);
-  modify_register(route, kCoreControl, buffer, 0, static_cast<unsigned char>(~kCoreHaltBit));
+  if (!modify_register(route, kRunControl, kRunReleaseBit, 0xff, kRunFailed) ||
+      !modify_register(route, kCoreControl, 0, static_cast<unsigned char>(~kCoreHaltBit),
+                       kRunFailed))
+    return;
   print_message(" MCU Run \t\n");
 }
 
@@ -53,9 +76,10 @@ void stop_mcu(int mode, int mcu_type) {
   if (!open_core_route(mode, mcu_type, " [48]: no usb device!\n", " [49]: no evk device!\n",
                        &route))
     return;
-  unsigned char buffer[4] = {0, 0, 0, 0};
-  modify_register(route, kCoreControl, buffer, kCoreHaltBit, 0xff);
-  const uint32_t pc = read_program_counter(route, buffer);
+  uint32_t pc = 0;
+  if (!modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStopFailed) ||
+      !read_program_counter(route, &pc, kStopFailed))
+    return;
   print_message(" Stop MCU, PC is : 0x%.6x \t\n", pc);
 }
 
@@ -64,10 +88,11 @@ void step_mcu(int mode, int mcu_type) {
   if (!open_core_route(mode, mcu_type, " [51]: no usb device!\n", " [52]: no evk device!\n",
                        &route))
     return;
-  unsigned char buffer[4] = {0, 0, 0, 0};
-  modify_register(route, kCoreControl, buffer, kCoreHaltBit, 0xff);
-  modify_register(route, kRunControl, buffer, kRunReleaseBit, 0xff);
-  const uint32_t pc = read_program_counter(route, buffer);
+  uint32_t pc = 0;
+  if (!modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStepFailed) ||
+      !modify_register(route, kRunControl, kRunReleaseBit, 0xff, kStepFailed) ||
+      !read_program_counter(route, &pc, kStepFailed))
+    return;
   print_message(" Step MCU, PC is : 0x%.6x \t\n", pc);
 }
 
@@ -83,7 +108,9 @@ void set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]) {
     unsigned char entry[4];
     store_le32(entry, address);
     entry[3] = address != 0 ? 1 : 0;
-    route_write(route, kBreakpointEntries + 4 * n, entry, 4);
+    if (!moved(route, route_write(route, kBreakpointEntries + 4 * n, entry, 4), 4,
+               kBreakpointsFailed))
+      return;
   }
   print_message(" Set break point ok! \t\n");
 }

@@ -19,15 +19,32 @@ constexpr uint32_t kProgressStep = 64;
 
 enum class wait_result { done, timed_out, read_failed };
 
+// Every transfer of the sequences is checked: a failed one ends the access with a numbered
+// line and no success line, and nothing read so far is shown.  Over Vlane a failed busy-wait
+// read and a failed data read keep their own lines (119, 121).
+struct failure_lines {
+  const char *read;        // a register write of a read
+  const char *write;       // a register write of a write
+  const char *read_busy;   // the busy wait of a read
+  const char *write_busy;  // the busy wait of a write
+  const char *data;        // the data read
+};
+const failure_lines kUsbFailed = {
+    " [234]: read analog register err! \t\n", " [235]: write analog register err! \t\n",
+    " [234]: read analog register err! \t\n", " [235]: write analog register err! \t\n",
+    " [234]: read analog register err! \t\n"};
+const failure_lines kEvkFailed = {
+    " [236]: read analog register err! \t\n", " [237]: write analog register err! \t\n",
+    " [119]: read analog register err! \t\n", " [119]: read analog register err! \t\n",
+    " [121]: read analog register err! \t\n"};
+const failure_lines &failed(bool evk) { return evk ? kEvkFailed : kUsbFailed; }
+
 // Polls the control register until its busy bit clears.  The time limit counts from
-// `since` and is tested before the byte just read is looked at.  Over Vlane a failed read
-// ends the wait; over USB the result is not looked at, and a failed read leaves the byte as
-// it was (busy), so a silent device ends in the time-out rather than in made-up data.
-wait_result wait_not_busy(const target_route &route, bool evk, uint32_t since) {
+// `since` and is tested before the byte just read is looked at.  A failed read ends the wait.
+wait_result wait_not_busy(const target_route &route, uint32_t since) {
   unsigned char control = kBusy;
   do {
-    int got = route_read(route, kAnalogControl, &control, 1);
-    if (evk && got != 1) return wait_result::read_failed;
+    if (route_read(route, kAnalogControl, &control, 1) != 1) return wait_result::read_failed;
     if (clock_ms() - since > kBusyLimitMs) return wait_result::timed_out;
   } while (control & kBusy);
   return wait_result::done;
@@ -60,11 +77,14 @@ bool read_analog(const target_route &route, bool evk, int mcu_type, uint32_t add
   std::memset(read_buffer, 0, sizeof read_buffer);
   for (uint32_t i = 0; i < size; ++i) {
     // The analog address is 8 bits wide: it wraps from 0xff to 0x00.
-    route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i));
-    route_write_byte(route, kAnalogControl, kStartRead);
-    switch (wait_not_busy(route, evk, clock_ms())) {
+    if (route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i)) != 1 ||
+        route_write_byte(route, kAnalogControl, kStartRead) != 1) {
+      print_message("%s", failed(evk).read);
+      return false;
+    }
+    switch (wait_not_busy(route, clock_ms())) {
       case wait_result::read_failed:
-        print_message(" [119]: read analog register err! \t\n");
+        print_message("%s", failed(evk).read_busy);
         return false;
       case wait_result::timed_out:
         print_read_timeout(evk, mcu_type);
@@ -72,8 +92,8 @@ bool read_analog(const target_route &route, bool evk, int mcu_type, uint32_t add
       case wait_result::done:
         break;
     }
-    if (route_read(route, kAnalogData, read_buffer + i, 1) != 1 && evk) {
-      print_message(" [121]: read analog register err! \t\n");
+    if (route_read(route, kAnalogData, read_buffer + i, 1) != 1) {
+      print_message("%s", failed(evk).data);
       return false;
     }
     if ((i + 1) % kProgressStep == 0)
@@ -88,12 +108,15 @@ bool write_analog(const target_route &route, bool evk, int mcu_type, uint32_t ad
                   uint32_t size, uint32_t data) {
   const uint32_t since = clock_ms();
   for (uint32_t i = 0; i < size; ++i) {
-    route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i));
-    route_write_byte(route, kAnalogData, static_cast<unsigned char>(data >> (8 * i)));
-    route_write_byte(route, kAnalogControl, kStartWrite);
-    switch (wait_not_busy(route, evk, since)) {
-      case wait_result::read_failed:  // the same busy wait as a read's
-        print_message(" [119]: read analog register err! \t\n");
+    if (route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i)) != 1 ||
+        route_write_byte(route, kAnalogData, static_cast<unsigned char>(data >> (8 * i))) != 1 ||
+        route_write_byte(route, kAnalogControl, kStartWrite) != 1) {
+      print_message("%s", failed(evk).write);
+      return false;
+    }
+    switch (wait_not_busy(route, since)) {
+      case wait_result::read_failed:
+        print_message("%s", failed(evk).write_busy);
         return false;
       case wait_result::timed_out:
         print_write_timeout(evk, mcu_type);
@@ -101,7 +124,10 @@ bool write_analog(const target_route &route, bool evk, int mcu_type, uint32_t ad
       case wait_result::done:
         break;
     }
-    route_write_byte(route, kAnalogControl, 0x00);
+    if (route_write_byte(route, kAnalogControl, 0x00) != 1) {
+      print_message("%s", failed(evk).write);
+      return false;
+    }
   }
   print_message("\n Write %d bytes at address %.6x \t\n", static_cast<int>(size), address);
   return true;

@@ -38,15 +38,10 @@ image_result read_writer_image(long *length) {
   char path[2 * kPathSize];
   if (!program_directory(directory, sizeof directory)) return image_result::cannot_open;
   std::snprintf(path, sizeof path, "%s%s", directory, writer_path);
-  std::FILE *file = open_native(path, "rb");
-  if (file == nullptr) return image_result::cannot_open;
   // An empty writer_path (a numeric row after the last filled one) names the directory
-  // itself, which some systems open; it reports a huge length but yields no byte.
-  std::fgetc(file);
-  if (std::ferror(file)) {
-    std::fclose(file);
-    return image_result::cannot_open;
-  }
+  // itself: only a regular file is a writer image.
+  std::FILE *file = open_native_input_file(path);
+  if (file == nullptr) return image_result::cannot_open;
   long size = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
   std::fseek(file, 0, SEEK_SET);

@@ -50,7 +50,10 @@ void output_read_data(uint32_t size, uint32_t start_address) {
     print_message(" [74]:create file err! \t\n");
     return;
   }
-  std::FILE *file = open_native(output_path, "wb");
+  // The user's -o path is used exactly as typed; only the default path, built from the
+  // program directory with backslashes, goes through the separator translation.
+  std::FILE *file =
+      output_path_set ? std::fopen(output_path, "wb") : open_native(output_path, "wb");
   if (file == nullptr) {
     print_message(" [74]:create file err! \t\n");
     return;

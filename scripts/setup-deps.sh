@@ -10,6 +10,8 @@ if [ "${1:-}" != "--run-only" ]; then
   packages+=(libgtest-dev libgmock-dev umockdev libumockdev-dev python3 mandoc tshark)
   # The packages: building, checking and installing them.
   packages+=(dpkg-dev fakeroot file lintian gzip zip)
+  # fuzz targets (libFuzzer), memcheck, the coverage report
+  packages+=(clang-14 libclang-rt-14-dev valgrind gcovr)
 fi
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, cross-builds the Windows program and library and runs them under Wine, then builds
 # both native presets (release and AddressSanitizer + UndefinedBehaviorSanitizer) and runs the
-# whole test suite of each under CTest (which re-checks the Windows builds too); last, builds
+# whole test suite of each under CTest (which re-checks the Windows builds too); then the
+# fuzz targets, the fault sweep, the soak, valgrind and the coverage report; last, builds
 # the Debian packages, installs them, runs the installed tools and removes them again.
 #   ORVANE_SKIP_WINDOWS=1 scripts/test.sh   skips the Windows part
 #   ORVANE_SKIP_PACKAGES=1 scripts/test.sh  skips the packages
@@ -23,6 +24,11 @@ for preset in ci ci-sanitize; do
   cmake --build --preset "$preset"
   echo "=== $preset: tests"
   ctest --preset "$preset" || status=1
+done
+# The checks against hostile input and a faulty device (about ten minutes on two cores).
+for check in fuzz fault_sweep soak valgrind coverage; do
+  echo "=== $check"
+  scripts/$check.sh || status=1
 done
 
 if [ "${ORVANE_SKIP_PACKAGES:-0}" != "1" ]; then

@@ -35,6 +35,16 @@ TEST_F(CharacterMemory, WfErasesByAHexSectorCount) {
   EXPECT_EQ(only_call(run("4715 wf 0 -e 0 -s 1")).name, "access_flash");
 }
 
+// The sectors must end within the writer's 32-bit address: "-1" would be 0xffffffff sectors.
+TEST_F(CharacterMemory, EraseRangePastTheWritersAddressIsRefusedInBothGrammars) {
+  expect_refused(run("4710 wf 0 -e -1 -u"), " [220]: invalid erase range of wf! \t\n");
+  expect_refused(run("4710 wf 2000 -e fffff -u"), " [220]: invalid erase range of wf! \t\n");
+  expect_refused(run("2 1 0 1 1 -1"), " [221]: invalid erase range! \t\n", 0);
+  // The longest ranges that fit, ending at 0xffffffff.
+  EXPECT_EQ(only_call(run("4710 wf 1000 -e fffff -u")).values, (values{1, 1, 0x1000, 0xfffff}));
+  EXPECT_EQ(only_call(run("2 1 0 1 1 100000")).values, (values{1, 1, 0, 0x100000}));
+}
+
 TEST_F(CharacterMemory, WfWritesDataWithAPlainSize) {
   recorded_call call = only_call(run("4715 wf 0 00 -s 1 -u"));
   EXPECT_EQ(call.name, "access_flash");

@@ -201,14 +201,37 @@ TEST_F(Entry, OnlyTheLowEightBitsOfTheCommandCodeCount) {
   EXPECT_EQ(run("ff 5 0 1 1").out, "");
 }
 
-TEST_F(Entry, AProgramDirectoryTooLongForTheConfigPathCountsAsNoConfig) {
-  std::string deep = dir_ + "/" + std::string(250 - dir_.size(), 'd');
-  ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
-  char program[] = "Orvane", chip[] = "4715", word[] = "ini";
-  char *words[] = {program, chip, word, nullptr};
-  ::testing::internal::CaptureStdout();
-  int exit_code = orvane_main_in(deep.c_str(), 3, words);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), " [1]:Fail to open file! \t\n");
-  EXPECT_EQ(exit_code, 0);
-  rmdir(deep.c_str());
+// A folder named config.ini is no configuration: chip names are not looked up at all.
+TEST_F(Entry, ConfigIniThatIsAFolderCannotBeOpened) {
+  std::remove((dir_ + "/config.ini").c_str());
+  ASSERT_EQ(mkdir((dir_ + "/config.ini").c_str(), 0700), 0);
+  cli_result result = run("4715 ini");
+  rmdir((dir_ + "/config.ini").c_str());
+  expect_refused(result, " [1]:Fail to open file! \t\n", 0);
+}
+
+// "\config.ini" and its terminator take 12 of the 260 characters: a folder of 248 is the
+// longest that still finds its config.ini, one of 249 counts as having none.
+TEST_F(Entry, ProgramDirectoryLengthLimitOfTheConfigPath) {
+  const struct {
+    std::size_t length;
+    const char *out;
+  } rows[] = {{248, ""}, {249, " [1]:Fail to open file! \t\n"}};
+  for (const auto &row : rows) {
+    std::string deep = dir_ + "/" + std::string(row.length - dir_.size() - 1, 'd');
+    ASSERT_EQ(deep.size(), row.length);
+    ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+    std::FILE *config = std::fopen((deep + "/config.ini").c_str(), "wb");
+    ASSERT_NE(config, nullptr);
+    std::fputs(kStandardConfig, config);
+    std::fclose(config);
+    char program[] = "Orvane", chip[] = "4715", word[] = "ini";
+    char *words[] = {program, chip, word, nullptr};
+    ::testing::internal::CaptureStdout();
+    int exit_code = orvane_main_in(deep.c_str(), 3, words);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), row.out) << row.length;
+    EXPECT_EQ(exit_code, 0);
+    std::remove((deep + "/config.ini").c_str());
+    rmdir(deep.c_str());
+  }
 }

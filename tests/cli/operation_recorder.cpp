@@ -52,9 +52,10 @@ void set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]) {
   record("set_breakpoints",
          {mode, mcu_type, addresses[0], addresses[1], addresses[2], addresses[3]});
 }
-uint32_t read_pc(int mode, int mcu_type) {
+bool read_pc(int mode, int mcu_type, uint32_t *pc) {
   record("read_pc", {mode, mcu_type});
-  return 0;
+  *pc = 0;
+  return true;
 }
 void show_pc_in_listing(int mode, int mcu_type, const char *listing) {
   record("show_pc_in_listing", {mode, mcu_type}, listing);

@@ -202,16 +202,24 @@ TEST(EnclosingSymbol, StrictlyBetweenASymbolAndTheNext) {
   EXPECT_EQ(find_enclosing_symbol(&table, 0, 0x200), 1);
 }
 
+// The delimiter after the address is shown as a blank while it is one of the first ten
+// characters; from the eleventh on the line ends after the address, without a line end.
 TEST(InstructionLine, DelimiterAfterTheAddressShownAsOneBlank) {
-  char four[] = "    180:\t0x12 addi\ta0, a0, 1\n";
-  ASSERT_TRUE(match_instruction_line(four, 0x180));
-  EXPECT_STREQ(four, "    180: 0x12 addi\ta0, a0, 1\n");
-
-  // With eight leading blanks the delimiter is the thirteenth character: the line ends
-  // after the address, without a line end.
-  char eight[] = "        180:\t0x12 addi\n";
-  ASSERT_TRUE(match_instruction_line(eight, 0x180));
-  EXPECT_STREQ(eight, "        180:");
+  const struct {
+    const char *line;
+    const char *shown;
+  } rows[] = {
+      {"    180:\t0x12 addi\ta0, a0, 1\n", "    180: 0x12 addi\ta0, a0, 1\n"},  // 9th
+      {"     180:\t0x12 addi\n", "     180: 0x12 addi\n"},                      // 10th
+      {"      180:\t0x12 addi\n", "      180:"},                                 // 11th
+      {"        180:\t0x12 addi\n", "        180:"},                             // 13th
+  };
+  for (const auto &row : rows) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%s", row.line);
+    ASSERT_TRUE(match_instruction_line(line, 0x180)) << row.line;
+    EXPECT_STREQ(line, row.shown);
+  }
 
   char other[] = "    184:\tnop\n";
   EXPECT_FALSE(match_instruction_line(other, 0x180));

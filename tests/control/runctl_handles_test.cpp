@@ -111,7 +111,9 @@ TEST_F(CoreHandles, UsbModeWithoutTheHandleOfTheMcuTypeReportsNoUsbDevice) {
   fake.first = 7;
   EXPECT_EQ(run([] { stop_mcu(1, 4); }), " [48]: no usb device!\n");
   EXPECT_EQ(run([] { reset_mcu(1, 3); }), " [42]: no usb device!\n");
-  EXPECT_EQ(run([] { EXPECT_EQ(read_pc(1, 3), 0u); }), " [39]: no usb device!\n");
+  uint32_t pc = 0x1234;
+  EXPECT_EQ(run([&] { EXPECT_FALSE(read_pc(1, 3, &pc)); }), " [39]: no usb device!\n");
+  EXPECT_EQ(pc, 0x1234u);
   fake.first = 0;
   fake.second = 9;
   EXPECT_EQ(run([] { step_mcu(1, 1); }), " [51]: no usb device!\n");
@@ -133,7 +135,9 @@ TEST_F(CoreHandles, OtherModesTransferNothingAndPrintTheFinalLine) {
   fake.second = 9;
   EXPECT_EQ(run([] { step_mcu(2, 1); }), " Step MCU, PC is : 0x000000 \t\n");
   EXPECT_EQ(run([] { reset_mcu(0, 3); }), " Reset MCU \n");
-  EXPECT_EQ(run([] { EXPECT_EQ(read_pc(5, 1), 0u); }), "");
+  uint32_t pc = 0x1234;
+  EXPECT_EQ(run([&] { EXPECT_TRUE(read_pc(5, 1, &pc)); }), "");
+  EXPECT_EQ(pc, 0u);
   EXPECT_EQ(fake.calls.size(), 6u);
 }
 

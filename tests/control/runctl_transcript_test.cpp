@@ -35,6 +35,31 @@ TEST_F(RunControl, UsbStopHaltsThenReadsTheProgramCounter) {
   EXPECT_EQ(target_byte(sim, "602") & 2, 2u);
 }
 
+// A type 3 chip running from SRAM at 0x40000: the program counter's third byte counts.
+TEST_F(RunControl, ProgramCounterAbove16BitsInStopStepAndPc) {
+  const std::string listing = install_.path("sram.lst");
+  harness::write_file(listing,
+                      "Disassembly of section .vectors:\n\n"
+                      "00000000 <_vectors>:\n       0:\te0000100 \tj\t0x100\n\n"
+                      "00041200 <sram_code>:\n   41234:\t00000000 \tnop\n   41238:\t00000000 \tnop\n"
+                      "00041300 <after>:\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string expected;
+  } rows[] = {
+      {{"c3", "stop", "-u"}, " Stop MCU, PC is : 0x041234 \t\n"},
+      {{"c3", "pc", "-i", listing, "-u"}, "00041200 <sram_code>:\n   41234: 00000000 \tnop\n"},
+      {{"c3", "step", "-u"}, " Step MCU, PC is : 0x041238 \t\n"},
+  };
+  harness::Simulator sim("--mode usb --type 3");
+  sim.ctl("mem-write target 41234 0000000000000000");  // two plain instructions
+  for (const auto &row : rows) {
+    sim.ctl("mem-write target 602 02");
+    sim.ctl("pc-set 41234");
+    EXPECT_EQ(out(row.args, &sim), row.expected) << row.args[1];
+  }
+}
+
 TEST_F(RunControl, EvkStepSetsUpTheProbeThenStepsOverVlane) {
   harness::Simulator sim("--mode evk --type 3");
   sim.ctl("mem-write target 602 02");
@@ -76,6 +101,41 @@ TEST_F(RunControl, BreakpointEntriesCarryLow24BitsAndTheEnableByte) {
   EXPECT_EQ(runctl::operation_trace(sim),
             (Lines{"w s 610 00100001", "w s 614 00000000", "w s 618 00000001",
                    "w s 61c 00000000"}));
+}
+
+// The device fails after it was found: each operation ends with its own line for its mode,
+// never with the success line or a program counter that was not read.
+TEST_F(RunControl, AFailedTransferEndsEachOperationWithItsNumberedLine) {
+  const std::string listing = std::string(ORVANE_SOURCE_DIR) + "/examples/firmware.lst";
+  const struct {
+    const char *mode;
+    const char *fault;  // usb: one register fails; evk: Vlane is broken
+    std::vector<std::string> args;
+    const char *out;
+  } rows[] = {
+      {"usb", "write-fail 6f", {"c1", "rst", "-u"}, " [222]: reset mcu err! \t\n"},
+      {"usb", "read-fail 613", {"c1", "run", "-u"}, " [224]: run mcu err! \t\n"},
+      {"usb", "write-fail 602", {"c1", "run", "-u"}, " [224]: run mcu err! \t\n"},
+      {"usb", "read-fail 6bc", {"c1", "stop", "-u"}, " [226]: stop mcu err! \t\n"},
+      {"usb", "read-fail 6bc", {"c1", "step", "-u"}, " [228]: step mcu err! \t\n"},
+      {"usb", "write-fail 618", {"c1", "bkp", "1", "2", "3", "4", "-u"},
+       " [230]: set break point err! \t\n"},
+      {"usb", "read-fail 6bc", {"c1", "pc", "-i", listing, "-u"}, " [232]: read pc err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "rst"}, " [223]: reset mcu err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "run"}, " [225]: run mcu err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "stop"}, " [227]: stop mcu err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "step"}, " [229]: step mcu err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "bkp", "1", "2", "3", "4"}, " [231]: set break point err! \t\n"},
+      {"evk", "vlane-broken", {"c1", "pc", "-i", listing}, " [233]: read pc err! \t\n"},
+  };
+  harness::Simulator usb("--mode usb --type 1");
+  harness::Simulator evk("--mode evk --type 1");
+  for (const auto &row : rows) {
+    harness::Simulator &sim = std::string(row.mode) == "usb" ? usb : evk;
+    sim.ctl(std::string("fault ") + row.fault);
+    EXPECT_EQ(out(row.args, &sim), row.out) << row.mode << " " << row.args[1];
+    sim.ctl("fault-clear");
+  }
 }
 
 TEST_F(RunControl, WithoutAnyDeviceEachOperationSaysNoUsbDevice) {

@@ -135,5 +135,39 @@ TEST_F(AnalogRegister, EvkFailuresAndTimeOuts) {
             " [123]: read analog register timeout:100 ms \t\n");
 }
 
+// Any failed transfer of the sequences, in either mode: its numbered line, no success line, no
+// bytes shown, and the register as it was.
+TEST_F(AnalogRegister, AFailedTransferEndsTheAccessWithoutSuccessOrStaleBytes) {
+  const struct {
+    const char *mode;
+    const char *fault;
+    std::vector<std::string> args;
+    const char *out;
+  } rows[] = {
+      {"usb", "write-fail b9", {"t1", "wa", "40", "5a", "-s", "1", "-u"},
+       " [235]: write analog register err! \t\n"},
+      {"usb", "write-fail b8", {"t1", "ra", "40", "-s", "2", "-u"},
+       " [234]: read analog register err! \t\n"},
+      {"usb", "read-fail ba", {"t1", "ra", "40", "-s", "2", "-u"},
+       " [234]: read analog register err! \t\n"},
+      {"usb", "read-fail b9", {"t1", "ra", "40", "-s", "2", "-u"},
+       " [234]: read analog register err! \t\n"},
+      {"usb", "write-fail ba", {"t1", "wa", "40", "5a", "-s", "1", "-u"},
+       " [235]: write analog register err! \t\n"},
+      {"evk", "vlane-write-fail b8", {"t1", "ra", "40", "-s", "2"},
+       " [236]: read analog register err! \t\n"},
+      {"evk", "vlane-write-fail ba", {"t1", "wa", "40", "5a", "-s", "1"},
+       " [237]: write analog register err! \t\n"},
+  };
+  for (const auto &row : rows) {
+    start(std::string("--mode ") + row.mode + " --type 1");
+    ctl("analog-write 40 1122");
+    ctl(std::string("fault ") + row.fault);
+    EXPECT_EQ(run(row.args).out, row.out) << row.mode << " " << row.fault;
+    ctl("fault-clear");
+    EXPECT_EQ(ctl("analog-read 40 2"), "1122") << row.mode << " " << row.fault;
+  }
+}
+
 }  // namespace
 }  // namespace engine_test
