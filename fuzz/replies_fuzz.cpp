@@ -74,7 +74,8 @@ int read_stream(void *, unsigned char *buffer, uint32_t size) {
 }
 
 const dn_port kPort = {"fuzz", begin_walk, interface_at, device_path, driver_key, end_walk,
-                       open_device, close_device, vendor_set, vendor_get, read_stream};
+                       open_device, close_device, vendor_set, vendor_get, read_stream,
+                       nullptr};
 const dn_port *const kPorts[] = {&kPort};
 
 uint32_t tick() { return now += 7; }

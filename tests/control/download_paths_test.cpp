@@ -33,7 +33,7 @@ TEST(UserPaths, InputThatIsNoRegularFileIsRefusedWithoutBlocking) {
     EXPECT_EQ(r.out, row.out) << row.args[1] << " " << row.args.back();
   }
   // The flash-writer image named in config.ini.
-  const std::string writer = install.path("writer/zk4710.bin");
+  const std::string writer = install.path("writer/zk4710-sim.bin");
   ASSERT_EQ(std::remove(writer.c_str()), 0);
   ASSERT_EQ(mkfifo(writer.c_str(), 0600), 0);
   EXPECT_EQ(harness::run_orvane(install, {"4710", "wf", "0", "1", "-s", "1", "-u"}, &sim, 20).out,
