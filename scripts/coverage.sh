@@ -9,8 +9,10 @@ minimum=${ORVANE_COVERAGE_MIN:-0}
 cmake --preset coverage >/dev/null
 cmake --build --preset coverage -j 2 >/dev/null
 find build/coverage -name '*.gcda' -delete
-ctest --preset coverage >build/coverage/ctest.log 2>&1 || { tail -30 build/coverage/ctest.log; exit 1; }
+status=0
+ctest --preset coverage >build/coverage/ctest.log 2>&1 || { grep -A8 'tests FAILED' build/coverage/ctest.log || true; status=1; }
 gcovr --root . --object-directory build/coverage \
   --filter 'base/' --filter 'cli/' --filter 'engine/' --filter 'control/' --filter 'dnusb/' \
   --exclude '.*_windows\.cpp' \
-  --txt build/coverage/coverage.txt --print-summary --fail-under-line "$minimum" | tail -3
+  --txt build/coverage/coverage.txt --print-summary --fail-under-line "$minimum" | tail -3 || status=1
+exit $status

@@ -167,6 +167,15 @@ TEST_F(AnalogRegister, AFailedTransferEndsTheAccessWithoutSuccessOrStaleBytes) {
     ctl("fault-clear");
     EXPECT_EQ(ctl("analog-read 40 2"), "1122") << row.mode << " " << row.fault;
   }
+  // After the start (the device may have written by then): the busy wait and the closing
+  // write of a write.
+  const std::vector<std::string> write = {"t1", "wa", "40", "5a", "-s", "1", "-u"};
+  const std::string failed = " [235]: write analog register err! \t\n";
+  start("--mode usb --type 1");
+  ctl("fault read-fail ba");
+  EXPECT_EQ(run(write).out, failed);
+  ctl("fault-clear");
+  EXPECT_EQ(run_failing(write, "w s ba 00").out, failed);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ constexpr unsigned kAnalog = 0x40, kAnalogSize = 16;
 
 struct counts {
   int ops = 0, faulted = 0, reads_checked = 0, writes_checked = 0;
-  int mismatches = 0, unexpected_failures = 0, crashes = 0, hangs = 0;
+  int mismatches = 0, unexpected_failures = 0, timeouts = 0, crashes = 0, hangs = 0;
 };
 
 class Soak {
@@ -62,6 +62,12 @@ class Soak {
       ++c->faulted;
       s_.ctl("fault-clear");
       s_.ctl("set timing zero");
+      resync();
+      return;
+    }
+    if (!contains(r.out, expected_success) && contains(r.out, "timeout")) {
+      // A time limit of the program (100 ms for an analog command) passed on a loaded machine.
+      ++c->timeouts;
       resync();
       return;
     }
@@ -218,9 +224,10 @@ int main(int argc, char **argv) {
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("soak (%s, seed %u): %d operations (%d with a fault) in %.1f s, %.1f operations/s: "
-              "%d reads and %d writes checked, %d mismatches, %d fault-free failures, %d crashes, "
-              "%d hangs\n",
+              "%d reads and %d writes checked, %d mismatches, %d fault-free failures, "
+              "%d time-outs, %d crashes, %d hangs\n",
               mode.c_str(), seed, c.ops, c.faulted, seconds, c.ops / seconds, c.reads_checked,
-              c.writes_checked, c.mismatches, c.unexpected_failures, c.crashes, c.hangs);
+              c.writes_checked, c.mismatches, c.unexpected_failures, c.timeouts, c.crashes,
+              c.hangs);
   return c.mismatches + c.unexpected_failures + c.crashes + c.hangs == 0 ? 0 : 1;
 }
