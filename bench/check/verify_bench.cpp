@@ -59,6 +59,7 @@ int main(int argc, char **argv) {
   if (bench::simulator(sim, "start", sim_dir,
                        {"--mode", "usb", "--type", "1", "--timing", "real"}, log) != 0) {
     std::printf("zk32-sim did not start: %s\n", read_text(log).c_str());
+    bench::remove_tree(work);
     return 1;
   }
   const std::string out = work + "/out.json";
