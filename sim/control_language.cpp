@@ -269,6 +269,9 @@ std::string DeviceState::fault_command(const std::vector<std::string> &words, bo
   } else if (name == "program-fail" && need(1)) {
     faults_.program_fail = true;
     faults_.program_fail_addr = a;
+  } else if (name == "program-corrupt" && need(1)) {
+    faults_.program_corrupt = true;
+    faults_.program_corrupt_addr = a;
   } else if (name == "vanish" && need(0)) {
     faults_.vanished = true;
   } else if (name == "probe-silent" && need(0)) {

@@ -102,6 +102,11 @@ uint8_t FlashWriter::carry_out(uint8_t code, uint32_t address, uint32_t length) 
         return kWriterErrorAck;
       }
       for (uint32_t i = 0; i < length; ++i) flash_.program(address + i, bus_.raw(buffer + i));
+      // A cell that does not hold what was programmed, and a writer that acknowledges anyway.
+      const uint32_t corrupt = faults_.program_corrupt_addr;
+      if (faults_.program_corrupt && corrupt - address < length) {
+        flash_.set(corrupt, uint8_t(flash_.read(corrupt) ^ 0x01));
+      }
       return code;
     }
     case 'M': {

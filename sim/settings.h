@@ -44,6 +44,8 @@ struct Faults {
   bool writer_stuck = false, writer_bad_ack = false;
   bool erase_fail = false, program_fail = false;
   uint32_t erase_fail_addr = 0, program_fail_addr = 0;
+  bool program_corrupt = false;  // a page program covering the address stores it altered
+  uint32_t program_corrupt_addr = 0;
   bool vlane_broken = false;
   bool sw_readback_broken = false;
 };

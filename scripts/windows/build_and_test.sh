@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build, from Linux: cross-compiles Orvane.exe and dnusb.dll with MinGW-w64 for
 # i686 and x86-64, checks their export and import tables, and runs them under Wine (console
-# transcripts without a device, and end to end against the native device simulator over TCP).
+# transcripts without a device, end to end against the native device simulator over TCP, and
+# the orvane-check companion).
 #
 #   scripts/windows/build_and_test.sh
 #
@@ -127,6 +128,12 @@ for arch in $archs; do
   tests/windows/wine_simulator.sh "build/mingw-$arch/bin" "$native_bin" >"$log" 2>&1
   cat "$log"
   tally "$log" "Wine with the simulator $arch"
+
+  stage "orvane-check under Wine $arch"
+  log="$logs/wine-check-$arch.log"
+  tests/windows/wine_check.sh "build/mingw-$arch/bin" "$native_bin" >"$log" 2>&1
+  cat "$log"
+  tally "$log" "orvane-check under Wine $arch"
 done
 
 # --- The ZIP for Windows users -------------------------------------------------------------

@@ -295,6 +295,11 @@ RunResult run_orvane(const Install &install, const std::vector<std::string> &arg
                      const Simulator *sim, int timeout_seconds) {
   std::vector<std::string> argv = {install.program};
   argv.insert(argv.end(), args.begin(), args.end());
+  return run_with_devices(install, argv, sim, timeout_seconds);
+}
+
+RunResult run_with_devices(const Install &install, const std::vector<std::string> &argv,
+                           const Simulator *sim, int timeout_seconds) {
   // With no simulator, an empty rendezvous directory: the program finds no device.
   std::string sim_dir = sim ? sim->dir() : install.dir + "/no-devices";
   if (!sim) mkdir(sim_dir.c_str(), 0700);

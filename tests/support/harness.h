@@ -70,6 +70,10 @@ class Install {
 RunResult run_orvane(const Install &install, const std::vector<std::string> &args,
                      const Simulator *sim = nullptr, int timeout_seconds = 120);
 
+// As run_orvane for any program (argv[0] its path), with the same device environment.
+RunResult run_with_devices(const Install &install, const std::vector<std::string> &argv,
+                           const Simulator *sim = nullptr, int timeout_seconds = 120);
+
 // Path of the built program, and of the simulator program.
 std::string built_program_dir();
 std::string simulator_program();
