@@ -13,7 +13,7 @@
 #include <cstdio>
 
 #include "dnusb.h"
-#include "platform.h"
+#include "base/platform.h"
 #include "stop_signal.h"
 #include "text_match.h"
 
