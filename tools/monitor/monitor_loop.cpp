@@ -7,7 +7,9 @@
 //  - a new handle counts as connected only after its first successful read, so a device that
 //    can be opened but does not answer (a simulator made to vanish) is not reported "back";
 //  - a failed read means the device is gone: the handle is dropped and the search resumes.
-// The library has no export that closes a handle; a dropped handle simply stays unused.
+// The library has no export that closes a handle: a dropped handle stays in the library's
+// table (1024 entries).  A device that opens but never answers would use one per search, so
+// after kQuickRetries such opens the search slows to every kSlowRetryMs.
 #include "monitor_loop.h"
 
 #include <cstdio>
@@ -21,6 +23,8 @@ namespace {
 
 constexpr uint32_t kIdleMs = 10;
 constexpr uint32_t kRetryMs = 250;
+constexpr uint32_t kSlowRetryMs = 3000;
+constexpr int kQuickRetries = 40;
 constexpr uint32_t kAnyDevice = 0xffff;
 constexpr int kStreamBuffer = 2048;  // what one ReadUartMem may deliver
 
@@ -45,6 +49,7 @@ int run_monitor(const monitor_options &options, monitor_output *output) {
   bool answered = false;  // the current handle has delivered a read
   link state = link::kNever;
   bool waiting_told = false;
+  int dead_opens = 0;  // handles in a row that failed their first read
 
   while (!stop_requested()) {
     if (options.exit_after_ms != kNoTimeLimit &&
@@ -59,6 +64,7 @@ int run_monitor(const monitor_options &options, monitor_output *output) {
     if (got < 0) {
       // No device, or it stopped answering.
       if (handle != 0 && answered) state = link::kLost;
+      if (handle != 0 && !answered) ++dead_opens;
       handle = 0;
       answered = false;
       if (options.no_reconnect) {
@@ -71,11 +77,12 @@ int run_monitor(const monitor_options &options, monitor_output *output) {
                 state == link::kLost ? "device gone" : "no device found");
         waiting_told = true;
       }
-      pause(kRetryMs, start, options.exit_after_ms);
+      pause(dead_opens > kQuickRetries ? kSlowRetryMs : kRetryMs, start, options.exit_after_ms);
       continue;
     }
     if (!answered) {
       answered = true;
+      dead_opens = 0;
       if (waiting_told) fprintf(stderr, "orvane-monitor: %s\n",
                                 state == link::kLost ? "device back" : "device found");
       waiting_told = false;
