@@ -19,7 +19,8 @@ class UartPort : public Peripheral {
  public:
   uint8_t read(uint32_t) override { return 0; }
   void write(uint32_t, uint8_t value) override { send(&value, 1); }
-  // The FIFO outlives a chip reset: bytes already sent are on their way to the host.
+  // A chip reset leaves the FIFO alone: bytes already sent are on their way to the host.
+  void reset() override {}
 
   // Queues bytes for the host (the transmitter, or `uart-send` from the control language).
   void send(const uint8_t *bytes, size_t n);
