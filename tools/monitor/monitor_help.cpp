@@ -4,7 +4,7 @@ const char kMonitorHelp[] =
     "Usage: orvane-monitor [options]\n"
     "Shows what the chip's firmware prints: reads the device's data-in stream (the chip's\n"
     "UART output) and writes the bytes to standard output as they arrive.  The device is the\n"
-    "first one the library finds, as for Orvane.\n"
+    "first one the library finds, as for Orvane, or the one DNUSB_DEVICE selects.\n"
     "\n"
     "Options:\n"
     "  --timestamps          start each line with the time of day it began\n"
