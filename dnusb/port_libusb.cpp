@@ -47,10 +47,13 @@ struct usb_open_device {
   uint8_t in_endpoint;  // 0: none
   std::string path;
   int users;
+  bool gone;  // libusb reported the device gone: it is no longer shared with new opens
 };
 
 // usbfs lets one open file hold an interface; the Windows printer driver lets any number of
-// handles share the device.  Every open of one path shares one claimed libusb handle.
+// handles share the device.  Every open of one path shares one claimed libusb handle, until
+// the device is found gone: a device plugged in again at the same port has the same path but
+// is a new device, which a new open must claim afresh rather than share the dead handle.
 std::vector<usb_open_device *> open_devices;
 std::mutex open_lock;
 
@@ -207,7 +210,7 @@ void *usb_open(const char *path, char *why, size_t why_size) {
         libusb_close(handle);
         return;
       }
-      opened = new usb_open_device{handle, iface, alt, in_endpoint, path, 1};
+      opened = new usb_open_device{handle, iface, alt, in_endpoint, path, 1, false};
       open_devices.push_back(opened);
     });
   }
@@ -227,6 +230,17 @@ void usb_close(void *device) {
   delete dev;
 }
 
+// A transfer that found the device gone takes it out of the shared list (its handle stays
+// with its users, whose transfers keep failing).
+void note_failure(usb_open_device *dev, int rc) {
+  if (rc != LIBUSB_ERROR_NO_DEVICE) return;
+  std::lock_guard<std::mutex> guard(open_lock);
+  if (dev->gone) return;
+  dev->gone = true;
+  auto it = std::find(open_devices.begin(), open_devices.end(), dev);
+  if (it != open_devices.end()) open_devices.erase(it);
+}
+
 bool usb_vendor_set(void *device, const unsigned char *input, uint32_t len) {
   usb_open_device *dev = static_cast<usb_open_device *>(device);
   dn_setup_packet setup;
@@ -237,6 +251,7 @@ bool usb_vendor_set(void *device, const unsigned char *input, uint32_t len) {
   int rc = libusb_control_transfer(dev->handle, setup.request_type, setup.request, setup.value,
                                    setup.index, const_cast<unsigned char *>(input), setup.length,
                                    kControlTimeoutMs);
+  note_failure(dev, rc);
   return rc >= 0;
 }
 
@@ -251,6 +266,7 @@ bool usb_vendor_get(void *device, const unsigned char *input, uint32_t len, unsi
   }
   int rc = libusb_control_transfer(dev->handle, setup.request_type, setup.request, setup.value,
                                    setup.index, out, setup.length, kControlTimeoutMs);
+  note_failure(dev, rc);
   if (rc < 0) return false;
   *got = static_cast<uint32_t>(rc);
   return true;
@@ -262,6 +278,7 @@ int usb_read_stream(void *device, unsigned char *buf, uint32_t size) {
   int transferred = 0;
   int rc = libusb_bulk_transfer(dev->handle, dev->in_endpoint, buf, static_cast<int>(size),
                                 &transferred, kStreamTimeoutMs);
+  note_failure(dev, rc);
   // Nothing queued within the time-out is an empty read, not a failure.
   if (rc != 0 && rc != LIBUSB_ERROR_TIMEOUT) return -1;
   return transferred;

@@ -9,6 +9,7 @@
 #include "sim/evk_probe.h"
 #include "sim/nor_flash.h"
 #include "sim/otp_array.h"
+#include "sim/uart_port.h"
 
 namespace zk32sim {
 
@@ -94,7 +95,7 @@ std::string DeviceState::command(const std::string &line, bool *ok) {
     if (words.size() != 2 || !parse_hex_bytes(words[1], &bytes)) {
       return fail(ok, "usage: uart-send HEXBYTES");
     }
-    uart_.insert(uart_.end(), bytes.begin(), bytes.end());
+    target_->uart().send(bytes.data(), bytes.size());
     return "ok";
   }
   if (verb == "pc-get" || verb == "pc-set" || verb == "analog-read" || verb == "analog-write" ||

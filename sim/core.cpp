@@ -122,6 +122,13 @@ uint32_t Core::fetch(uint32_t address) {
   return word;
 }
 
+uint8_t Core::load(uint32_t address) {
+  return address < flash_.size() && address < sram_base_ ? flash_.read(address)
+                                                         : bus_.read(address);
+}
+
+void Core::store(uint32_t address, uint8_t value) { bus_.write(address, value); }
+
 bool Core::at_breakpoint() const {
   for (int n = 0; n < 4; ++n) {
     const uint8_t *e = breakpoints_ + 4 * n;
@@ -132,7 +139,7 @@ bool Core::at_breakpoint() const {
 }
 
 void Core::step() {
-  execute_instruction(fetch(regs_.pc), &regs_);
+  execute_instruction(fetch(regs_.pc), &regs_, this);
   // Flash code wraps at the end of the flash, as the address decoder ignores higher bits.
   if (program_ == Program::kFlash && regs_.pc >= flash_.size() && regs_.pc < sram_base_) {
     regs_.pc %= flash_.size();

@@ -31,7 +31,7 @@ constexpr uint32_t kRunControl = 0x613;
 constexpr uint32_t kProgramCounter = 0x6bc;
 constexpr uint8_t kResetRequest = 0x05;
 
-class Core : public Peripheral {
+class Core : public Peripheral, private CoreMemory {
  public:
   enum class Program { kFlash, kSram, kFlashWriter };
 
@@ -60,6 +60,10 @@ class Core : public Peripheral {
   void write_control(uint8_t value);
   void start(Program program, uint32_t pc);
   uint32_t fetch(uint32_t address);
+  // Loads read what a fetch reads (flash below the SRAM base); stores reach the registers
+  // and SRAM through the bus, the UART transmitter among them.
+  uint8_t load(uint32_t address) override;
+  void store(uint32_t address, uint8_t value) override;
   void step();
   bool at_breakpoint() const;
   uint8_t start_byte() const { return mcu_type_ == 4 ? 0x80 : 0x88; }

@@ -3,7 +3,6 @@
 #ifndef ZK32SIM_DEVICE_STATE_H
 #define ZK32SIM_DEVICE_STATE_H
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,7 +47,6 @@ class DeviceState {
   TraceLog trace_;
   std::unique_ptr<TargetChip> target_;
   std::unique_ptr<EvkProbe> probe_;
-  std::deque<uint8_t> uart_;
 };
 
 }  // namespace zk32sim

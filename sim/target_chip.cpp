@@ -7,6 +7,7 @@
 #include "sim/nor_flash.h"
 #include "sim/otp_array.h"
 #include "sim/spi_flash_port.h"
+#include "sim/uart_port.h"
 
 namespace zk32sim {
 
@@ -29,7 +30,8 @@ TargetChip::TargetChip(int mcu_type, uint32_t flash_size, ChipContext context)
                               context.trace, mcu_type, sram_base_, sram_size_)),
       analog_(new AnalogWindow(context.settings, context.clock)),
       spi_(new SpiFlashPort(*flash_)),
-      otp_(new OtpArray(bus_, *analog_, *core_)) {
+      otp_(new OtpArray(bus_, *analog_, *core_)),
+      uart_(new UartPort) {
   bus_.list(writer_.get());
   bus_.attach(kIdentityFirst, kIdentityLast, registers_.get());
   bus_.attach(kCoreControl, kCoreControl, core_.get());
@@ -40,6 +42,7 @@ TargetChip::TargetChip(int mcu_type, uint32_t flash_size, ChipContext context)
   bus_.attach(kSpiData, kSpiControl, spi_.get());
   bus_.attach(0x00, 0x00, otp_.get());
   bus_.attach(kOtpAddressLow, kOtpMode, otp_.get());
+  bus_.attach(kUartTransmit, kUartTransmit, uart_.get());
 }
 
 TargetChip::~TargetChip() = default;

@@ -22,6 +22,7 @@ class FlashWriter;
 class AnalogWindow;
 class SpiFlashPort;
 class OtpArray;
+class UartPort;
 
 struct ChipContext {
   Settings &settings;
@@ -57,6 +58,7 @@ class TargetChip {
   Core &core() { return *core_; }
   AnalogWindow &analog() { return *analog_; }
   OtpArray &otp() { return *otp_; }
+  UartPort &uart() { return *uart_; }
   Bus &bus() { return bus_; }
   ChipContext &context() { return context_; }
 
@@ -73,6 +75,7 @@ class TargetChip {
   std::unique_ptr<AnalogWindow> analog_;
   std::unique_ptr<SpiFlashPort> spi_;
   std::unique_ptr<OtpArray> otp_;
+  std::unique_ptr<UartPort> uart_;
 };
 
 }  // namespace zk32sim

@@ -32,6 +32,8 @@ done < <(find "$tree" -type l)
 # The command on the PATH reaches config.ini in /etc/orvane through the program folder.
 [ -f "$tree/etc/orvane/config.ini" ] || fail "no /etc/orvane/config.ini"
 "$tree/usr/bin/orvane" 4710 ini || fail "the installed orvane does not find chip 4710"
+"$tree/usr/bin/orvane-monitor" --help >/dev/null ||
+  fail "the installed orvane-monitor does not start (its library path)"
 
 libdir=$(dirname "$(find "$tree/usr" -name 'libdnusb.so.1' | head -1)")
 export LD_LIBRARY_PATH="$libdir"

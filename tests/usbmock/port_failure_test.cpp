@@ -93,6 +93,18 @@ TEST_F(PortFailure, DeviceUnpluggedWhileOpenFailsEveryTransferAtOnce) {
   EXPECT_EQ(ReadUartMem(h, buf), -1);
 }
 
+// A long-running reader (orvane-monitor) searches again after the device went away; the
+// search must open the device afresh, never hand out the dead shared handle again.
+TEST_F(PortFailure, SearchAfterTheDeviceWentAwayDoesNotShareTheDeadHandle) {
+  dn_handle_t h = open_device();
+  Faults gone;
+  gone.unplugged = true;
+  arm(gone);
+  unsigned char buf[2048];
+  ASSERT_EQ(ReadUartMem(h, buf), -1);
+  EXPECT_EQ(keep(GetPrintDeviceHandle(0xffff)), 0u);
+}
+
 TEST_F(PortFailure, NodeGoneBetweenEnumerationAndOpen) {
   bus().remove_node(kZk32);  // sysfs and udev still list the device
   EXPECT_EQ(GetPrintDeviceHandle(0xffff), 0u);

@@ -51,6 +51,19 @@ expect_line "download finds no device" 0 ' [137]: no usb device! \t\n'
 run_orvane "$install" 4715 wf 0 -e 1 -u
 expect_line "erase finds no device" 0 ' [179]: no usb device! \t\n'
 
+# --- orvane-monitor.exe starts and explains itself ------------------------------------------
+if [ -f "$WIN_BIN/orvane-monitor.exe" ]; then
+  set +e
+  timeout "$WINE_TIMEOUT" wine "$WIN_BIN/orvane-monitor.exe" --help >"$scratch/monitor-help" 2>&1
+  monitor_rc=$?
+  set -e
+  if [ "$monitor_rc" -eq 0 ] && head -1 "$scratch/monitor-help" | grep -q '^Usage: orvane-monitor'; then
+    pass "orvane-monitor.exe --help"
+  else
+    fail "orvane-monitor.exe --help" "exit code $monitor_rc" "$(head -c 200 "$scratch/monitor-help")"
+  fi
+fi
+
 # --- The program is bound to the library: without dnusb.dll it does not start -------------
 lonely=$(make_install no-library)
 rm -f "$lonely/dnusb.dll"

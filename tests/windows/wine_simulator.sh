@@ -234,4 +234,23 @@ for pick in "tcp:$port_a aa" "win-b bb"; do
   fi
 done
 
+# --- orvane-monitor.exe: the data-in stream, bytes unchanged (no CR added) -----------------
+if [ -f "$WIN_BIN/orvane-monitor.exe" ]; then
+  cp "$WIN_BIN/orvane-monitor.exe" "$install/"
+  start_sim monitor --mode usb --type 1
+  ctl uart-send 6c696e6520310a6c696e6520320a454e44 >/dev/null
+  set +e
+  ZK32_SIM_TCP=$sim_port timeout "$WINE_TIMEOUT" wine "$install/orvane-monitor.exe" \
+    --until END --exit-after 20 >"$scratch/monitor.out" 2>"$scratch/monitor.err"
+  monitor_rc=$?
+  set -e
+  if [ "$monitor_rc" -eq 0 ] && [ "$(od -An -tx1 "$scratch/monitor.out" | tr -d ' \n')" = \
+    6c696e6520310a6c696e6520320a454e44 ]; then
+    pass "orvane-monitor.exe shows the UART bytes up to the until text"
+  else
+    fail "orvane-monitor.exe shows the UART bytes up to the until text" "exit code $monitor_rc" \
+      "$(od -c "$scratch/monitor.out" | head -3)" "$(head -c 200 "$scratch/monitor.err")"
+  fi
+fi
+
 finish

@@ -1,0 +1,45 @@
+// orvane-monitor: shows the chip's UART output, read from the device's data-in stream.
+#include <cstdio>
+
+#include "monitor_loop.h"
+#include "monitor_options.h"
+#include "monitor_output.h"
+#include "stop_signal.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+int main(int argc, char **argv) {
+  monitor_options options;
+  char error[256];
+  if (!parse_monitor_options(argc, argv, &options, error, sizeof error)) {
+    fprintf(stderr, "orvane-monitor: %s\nTry 'orvane-monitor --help'.\n", error);
+    return 2;
+  }
+  if (options.help) {
+    fputs(kMonitorHelp, stdout);
+    return 0;
+  }
+#if defined(_WIN32)
+  // The firmware's bytes go out unchanged: no line-feed translation.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  monitor_output output;
+  output.out = stdout;
+  output.hex = options.hex;
+  output.timestamps = options.timestamps;
+  if (options.log_path != nullptr) {
+    output.log = fopen(options.log_path, "ab");
+    if (output.log == nullptr) {
+      fprintf(stderr, "orvane-monitor: cannot open %s for appending\n", options.log_path);
+      return 1;
+    }
+  }
+  catch_stop_signals();
+  int status = run_monitor(options, &output);
+  if (!output_finish(&output) && status == 0) status = 1;
+  if (output.log != nullptr && fclose(output.log) != 0 && status == 0) status = 1;
+  return status;
+}

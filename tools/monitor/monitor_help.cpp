@@ -1,0 +1,22 @@
+#include "monitor_options.h"
+
+const char kMonitorHelp[] =
+    "Usage: orvane-monitor [options]\n"
+    "Shows what the chip's firmware prints: reads the device's data-in stream (the chip's\n"
+    "UART output) and writes the bytes to standard output as they arrive.  The device is the\n"
+    "first one the library finds, as for Orvane, or the one DNUSB_DEVICE selects.\n"
+    "\n"
+    "Options:\n"
+    "  --timestamps          start each line with the time of day it began\n"
+    "                        ([HH:MM:SS.mmm] )\n"
+    "  --hex                 a hex dump (offset, 16 bytes, text) instead of the raw bytes\n"
+    "  --log FILE            append the same output to FILE\n"
+    "  --until TEXT          stop once TEXT has been received\n"
+    "  --exit-after SECONDS  stop after SECONDS (such as 10 or 0.5)\n"
+    "  --no-reconnect        end with exit status 1 when there is no device or it goes\n"
+    "                        away, instead of waiting for it\n"
+    "  -h, --help            show this text\n"
+    "\n"
+    "Ctrl-C stops it.  Exit status: 0 when stopped, 1 when --until's text did not come\n"
+    "before --exit-after ended the run, the device was missing or went away with\n"
+    "--no-reconnect, or the output could not be written; 2 for a bad command line.\n";

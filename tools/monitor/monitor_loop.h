@@ -1,0 +1,13 @@
+// The monitor's read loop: finds the device, takes what its data-in stream holds, hands it to
+// the output, and rides out the device going away.
+#ifndef ORVANE_MONITOR_LOOP_H
+#define ORVANE_MONITOR_LOOP_H
+
+#include "monitor_options.h"
+#include "monitor_output.h"
+
+// Runs until a stop condition (Ctrl-C, --exit-after, --until, or a lost device with
+// --no-reconnect).  Returns the exit status.
+int run_monitor(const monitor_options &options, monitor_output *output);
+
+#endif
