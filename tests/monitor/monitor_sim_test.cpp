@@ -7,8 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +21,22 @@ void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms
 
 std::string hex_of(const std::string &bytes) {
   return harness::to_hex(std::vector<unsigned char>(bytes.begin(), bytes.end()));
+}
+
+// Every "[HH:MM:SS.mmm]" time prefix becomes "[T]".
+std::string mask_time_prefixes(const std::string &text) {
+  const std::string shape = "[00:00:00.000]";
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    bool prefix = i + shape.size() <= text.size();
+    for (size_t k = 0; prefix && k < shape.size(); ++k) {
+      prefix = shape[k] == '0' ? isdigit(static_cast<unsigned char>(text[i + k])) != 0
+                               : text[i + k] == shape[k];
+    }
+    out += prefix ? "[T]" : text.substr(i, 1);
+    i += prefix ? shape.size() : 1;
+  }
+  return out;
 }
 
 // The monitor as a child process with its output in files, so a test can act on the
@@ -98,11 +114,11 @@ TEST(MonitorStream, EverythingSentArrivesInOrderUpToTheUntilText) {
 TEST(MonitorStream, FormatsAndLogsWhatArrives) {
   struct Case {
     std::vector<std::string> args;
-    const char *shown;  // a regular expression for the whole output
+    std::string shown;  // the whole output, time prefixes as "[T]"
   };
   const Case cases[] = {
-      {{"--timestamps"}, R"(\[\d\d:\d\d:\d\d\.\d{3}\] ab\n\[\d\d:\d\d:\d\d\.\d{3}\] c)"},
-      {{"--hex"}, R"(00000000  61 62 0a 63 {39}\|ab\.c\|\n)"},
+      {{"--timestamps"}, "[T] ab\n[T] c"},
+      {{"--hex"}, "00000000  61 62 0a 63" + std::string(39, ' ') + "|ab.c|\n"},
   };
   for (const Case &c : cases) {
     harness::Simulator sim;
@@ -115,7 +131,7 @@ TEST(MonitorStream, FormatsAndLogsWhatArrives) {
     args.push_back(log);
     Monitor monitor(sim.dir(), args);
     EXPECT_EQ(0, monitor.wait()) << monitor.err();
-    EXPECT_TRUE(std::regex_match(monitor.out(), std::regex(c.shown))) << monitor.out();
+    EXPECT_EQ(c.shown, mask_time_prefixes(monitor.out()));
     EXPECT_EQ("earlier\n" + monitor.out(), harness::read_file(log)) << "the log is appended to";
     harness::remove_tree(log_dir);
   }
