@@ -64,9 +64,9 @@ TEST_F(AnalogRegister, WriteTimeLimitCoversTheWholeCommand) {
   // Each byte alone is well inside 100 ms; the fourth one crosses the limit of the command.
   EXPECT_EQ(EngineTest::run({"t1", "wa", "10", "11223344", "-s", "4", "-u"}).out,
             " [116]: read analog register timeout:100 ms \t\n");
-  // A limit per byte would have let all four through; how many bytes got going before the
-  // limit depends on the machine's load.
-  EXPECT_GE(addresses_selected().size(), 2u);
+  // A limit per byte would have let all four through (the success line); how many bytes got
+  // going before the limit depends on the machine's load, so only the first is certain.
+  EXPECT_GE(addresses_selected().size(), 1u);
   // A read gives each byte its own 100 ms.
   EXPECT_EQ(EngineTest::run({"t1", "ra", "10", "-s", "4", "-u"}).out.substr(0, 11), "\n 000010:  ");
 }
