@@ -16,5 +16,6 @@ ctest --preset coverage >build/coverage/ctest.log 2>&1 || { grep -A8 'tests FAIL
 gcovr --root . --object-directory build/coverage \
   --filter 'base/' --filter 'cli/' --filter 'engine/' --filter 'control/' --filter 'dnusb/' \
   --exclude '.*_windows\.cpp' \
-  --txt build/coverage/coverage.txt --print-summary --fail-under-line "$minimum" | tail -3 || status=1
+  --txt build/coverage/coverage.txt --print-summary --fail-under-line "$minimum" \
+  build/coverage | tail -3 || status=1
 exit $status
