@@ -12,6 +12,10 @@ if [ "${1:-}" != "--run-only" ]; then
   packages+=(dpkg-dev fakeroot file lintian gzip zip)
   # fuzz targets (libFuzzer), memcheck, the coverage report
   packages+=(clang-14 libclang-rt-14-dev valgrind gcovr)
+  # the real kernel's USB stack under QEMU, the usbredir device port, shell completion,
+  # the debug session's line editing
+  packages+=(qemu-system-x86 linux-image-amd64 busybox-static libusbredirparser-dev
+             bash-completion libedit-dev)
 fi
 
 missing=()
