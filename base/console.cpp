@@ -6,15 +6,39 @@
 
 #include "base/platform.h"
 
-int print_message(const char *format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
+namespace {
+
+int print_arguments(const char *format, va_list arguments) {
   int written = std::vprintf(format, arguments);
-  va_end(arguments);
   // Tools driving this program read its lines through a pipe: every line must arrive before
   // the next step starts, not when the buffer happens to fill.
   std::fflush(stdout);
   return written;
+}
+
+}  // namespace
+
+int print_message(const char *format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  int written = print_arguments(format, arguments);
+  va_end(arguments);
+  return written;
+}
+
+void say(msg id, ...) {
+  va_list arguments;
+  va_start(arguments, id);
+  print_arguments(message_of(id).format, arguments);
+  va_end(arguments);
+}
+
+outcome fail(msg id, ...) {
+  va_list arguments;
+  va_start(arguments, id);
+  print_arguments(message_of(id).format, arguments);
+  va_end(arguments);
+  return id;
 }
 
 void wait_ms(uint32_t count) {

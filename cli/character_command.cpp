@@ -27,7 +27,7 @@ int scan_mode_all(const character_line &line) {
 
 int command_pc(const character_line &line) {
   if (!count_within(line, 5, 6)) {
-    print_message(" [2]: pc cmd err!\n");
+    say(msg::pc_cmd_err_2);
     return 1;
   }
   int mode = kModeEvk;
@@ -36,7 +36,7 @@ int command_pc(const character_line &line) {
     // "-i" as the last argument has no listing to name; the lookup then reports it.
     if (is_option(line, i, "-i") && option_value(line, i) != nullptr) {
       if (!copy_path(listing_path, option_value(line, i))) {
-        print_message(" [201]: path too long! \t\n");
+        say(msg::path_too_long_201);
         return 1;
       }
     }
@@ -47,7 +47,7 @@ int command_pc(const character_line &line) {
 
 int command_bkp(const character_line &line) {
   if (!count_within(line, 4, 8)) {
-    print_message(" [3]: bkp cmd err!\n");
+    say(msg::bkp_cmd_err_3);
     return 1;
   }
   int mode = scan_mode_all(line);
@@ -61,7 +61,7 @@ int command_bkp(const character_line &line) {
 
 int command_sws(const character_line &line) {
   if (!count_within(line, 4, 7)) {
-    print_message(" [3]: sws cmd err!\n");
+    say(msg::sws_cmd_err_3);
     return 1;
   }
   unsigned char bytes[4] = {0, 0, 0, 0};
@@ -72,10 +72,10 @@ int command_sws(const character_line &line) {
 }
 
 // step, stop, run, rst: three or four arguments, "-u" anywhere.
-int command_run_control(const character_line &line, const char *count_message,
+int command_run_control(const character_line &line, msg count_message,
                         void (*operation)(int, int)) {
   if (!count_within(line, 3, 4)) {
-    print_message("%s", count_message);
+    say(count_message);
     return 1;
   }
   operation(scan_mode_all(line), line.mcu_type);
@@ -84,7 +84,7 @@ int command_run_control(const character_line &line, const char *count_message,
 
 int command_ac(const character_line &line) {
   if (line.argc != 3) {
-    print_message(" [8]: ac cmd err!\n");
+    say(msg::ac_cmd_err_8);
     return 1;
   }
   // Activation only exists through the EVK probe.
@@ -101,13 +101,13 @@ int run_character_command(int argc, char **argv, int32_t mcu_type) {
   if (std::strcmp(word, "bkp") == 0) return command_bkp(line);
   if (std::strcmp(word, "sws") == 0) return command_sws(line);
   if (std::strcmp(word, "step") == 0)
-    return command_run_control(line, " [4]: step cmd err!\n", step_mcu);
+    return command_run_control(line, msg::step_cmd_err_4, step_mcu);
   if (std::strcmp(word, "stop") == 0)
-    return command_run_control(line, " [5]: stop cmd err!\n", stop_mcu);
+    return command_run_control(line, msg::stop_cmd_err_5, stop_mcu);
   if (std::strcmp(word, "run") == 0)
-    return command_run_control(line, " [6]: run cmd err!\n", run_mcu);
+    return command_run_control(line, msg::run_cmd_err_6, run_mcu);
   if (std::strcmp(word, "rst") == 0)
-    return command_run_control(line, " [7]: rst cmd err!\n", reset_mcu);
+    return command_run_control(line, msg::rst_cmd_err_7, reset_mcu);
   if (std::strcmp(word, "ac") == 0) return command_ac(line);
   if (std::strcmp(word, "wf") == 0) return command_wf(line);
   if (std::strcmp(word, "rf") == 0) return command_rf(line);

@@ -34,7 +34,7 @@ struct read_options {
 
 // "-u", "-o", "-s" (size with unit).  False, with the size message printed, when a "-s" has
 // no usable count or an output path does not fit its buffer.
-bool scan_read_options(const character_line &line, const char *size_message,
+bool scan_read_options(const character_line &line, msg size_message,
                        read_options *options) {
   options->mode = kModeEvk;
   options->size = 0;
@@ -44,13 +44,13 @@ bool scan_read_options(const character_line &line, const char *size_message,
     if (is_option(line, i, "-o") && option_value(line, i) != nullptr) {
       if (!copy_path(output_path, option_value(line, i))) {
         output_path_set = 0;
-        print_message(" [201]: path too long! \t\n");
+        say(msg::path_too_long_201);
         return false;
       }
       output_path_set = 1;
     }
     if (is_option(line, i, "-s") && !read_unit_size(line, i, &options->size)) {
-      print_message("%s", size_message);
+      say(size_message);
       return false;
     }
   }
@@ -61,7 +61,7 @@ bool scan_read_options(const character_line &line, const char *size_message,
 
 int command_wf(const character_line &line) {
   if (!count_within(line, 6, 8)) {
-    print_message(" [9]: wf cmd err!\n");
+    say(msg::wf_cmd_err_9);
     return 1;
   }
   uint32_t address = address_of(line);
@@ -72,13 +72,13 @@ int command_wf(const character_line &line) {
   for (int i = 4; i < line.argc; ++i) {
     if (is_option(line, i, "-u")) mode = kModeUsb;
     if (is_option(line, i, "-s") && !read_plain_size(line, i, &size)) {
-      print_message(" [10]: invalid length of wf!\n");
+      say(msg::invalid_length_of_wf_10);
       return 1;
     }
     if (is_option(line, i, "-i")) {
       const char *value = option_value(line, i);
       if (value == nullptr || std::strlen(value) < 5) {
-        print_message(" [11]: invalid file path of wf!\n");
+        say(msg::invalid_file_path_of_wf_11);
         return 1;
       }
       input_path = value;
@@ -86,7 +86,7 @@ int command_wf(const character_line &line) {
     if (is_option(line, i, "-e")) {
       const char *value = option_value(line, i);
       if (value == nullptr) {
-        print_message(" [12]: invalid erase size of wf!\n");
+        say(msg::invalid_erase_size_of_wf_12);
         return 1;
       }
       erase_count = static_cast<uint32_t>(read_hex(value));
@@ -97,12 +97,12 @@ int command_wf(const character_line &line) {
     download_image(mode, line.mcu_type, address, kTargetFlash, input_path);
   } else if (erase_count != 0) {
     if (!erase_range_fits(address, erase_count)) {
-      print_message(" [220]: invalid erase range of wf! \t\n");
+      say(msg::invalid_erase_range_of_wf_220);
       return 1;
     }
     erase_flash(mode, line.mcu_type, address, erase_count);
   } else if (size == 0) {
-    print_message(" [13]: invalid wf cmd!\n");
+    say(msg::invalid_wf_cmd_13);
     return 1;
   } else {
     access_flash(mode, line.mcu_type, address, size, data_word_of(line), kOpWrite);
@@ -112,15 +112,15 @@ int command_wf(const character_line &line) {
 
 int command_rf(const character_line &line) {
   if (!count_within(line, 6, 9)) {
-    print_message(" [14]: invalid rf cmd!\n");
+    say(msg::invalid_rf_cmd_14);
     return 1;
   }
   uint32_t address = address_of(line);
   read_options options{};
-  if (!scan_read_options(line, " [15]: invalid length of rf!\n", &options)) return 1;
+  if (!scan_read_options(line, msg::invalid_length_of_rf_15, &options)) return 1;
   // No "-s", or a size whose unit product wrapped to 0.
   if (options.size == 0) {
-    print_message(" [16]: invalid rf cmd!\n");
+    say(msg::invalid_rf_cmd_16);
     return 1;
   }
   access_flash(options.mode, line.mcu_type, address, options.size, 0, kOpRead);
@@ -129,7 +129,7 @@ int command_rf(const character_line &line) {
 
 int command_wc(const character_line &line) {
   if (!count_within(line, 7, 8)) {
-    print_message(" [17]: invalid wc cmd!\n");
+    say(msg::invalid_wc_cmd_17);
     return 1;
   }
   uint32_t address = address_of(line);
@@ -143,12 +143,12 @@ int command_wc(const character_line &line) {
     if (is_option(line, i, "-i")) {
       input_path = option_value(line, i);
       if (input_path == nullptr) {
-        print_message(" [18]: invalid path of wc!\n");
+        say(msg::invalid_path_of_wc_18);
         return 1;
       }
     }
     if (is_option(line, i, "-s") && !read_plain_size(line, i, &size)) {
-      print_message(" [19]: invalid length of wc!\n");
+      say(msg::invalid_length_of_wc_19);
       return 1;
     }
   }
@@ -157,14 +157,14 @@ int command_wc(const character_line &line) {
   if (input_path != nullptr) {
     // An image is only ever loaded into SRAM; this refusal keeps exit code 0.
     if (address < limit) {
-      print_message(" [20]: invalid sram download address of wc!\n");
+      say(msg::invalid_sram_download_address_of_wc_20);
       return 0;
     }
     download_image(mode, line.mcu_type, address, kTargetSram, input_path);
     return 0;
   }
   if (size == 0) {
-    print_message(" [21]: invalid wc cmd!\n");
+    say(msg::invalid_wc_cmd_21);
     return 1;
   }
   uint32_t data = data_word_of(line);
@@ -177,14 +177,14 @@ int command_wc(const character_line &line) {
 
 int command_rc(const character_line &line) {
   if (!count_within(line, 6, 9)) {
-    print_message(" [22]: invalid rc cmd!\n");
+    say(msg::invalid_rc_cmd_22);
     return 1;
   }
   uint32_t address = address_of(line);
   read_options options{};
-  if (!scan_read_options(line, " [23]: invalid length of rc!\n", &options)) return 1;
+  if (!scan_read_options(line, msg::invalid_length_of_rc_23, &options)) return 1;
   if (options.size == 0) {
-    print_message(" [24]: invalid rc cmd!");
+    say(msg::invalid_rc_cmd_24);
     return 1;
   }
   if (address < sram_limit(line.mcu_type))
@@ -196,7 +196,7 @@ int command_rc(const character_line &line) {
 
 int command_wa(const character_line &line) {
   if (!count_within(line, 7, 8)) {
-    print_message(" [25]: invalid wa cmd!");
+    say(msg::invalid_wa_cmd_25);
     return 1;
   }
   uint32_t address = address_of(line);
@@ -205,12 +205,12 @@ int command_wa(const character_line &line) {
   for (int i = 5; i < line.argc; ++i) {
     if (is_option(line, i, "-u")) mode = kModeUsb;
     if (is_option(line, i, "-s") && !read_plain_size(line, i, &size)) {
-      print_message(" [26]: invalid length of wa!\n");
+      say(msg::invalid_length_of_wa_26);
       return 1;
     }
   }
   if (size == 0) {
-    print_message(" [27]: invalid wa cmd!\n");
+    say(msg::invalid_wa_cmd_27);
     return 1;
   }
   access_analog_register(mode, line.mcu_type, address, size, data_word_of(line), kOpWrite);
@@ -219,14 +219,14 @@ int command_wa(const character_line &line) {
 
 int command_ra(const character_line &line) {
   if (!count_within(line, 6, 9)) {
-    print_message(" [28]: invalid ra cmd!\n");
+    say(msg::invalid_ra_cmd_28);
     return 1;
   }
   uint32_t address = address_of(line);
   read_options options{};
-  if (!scan_read_options(line, " [29]: invalid length of ra!\n", &options)) return 1;
+  if (!scan_read_options(line, msg::invalid_length_of_ra_29, &options)) return 1;
   if (options.size == 0) {
-    print_message(" [30]: invalid ra cmd!\n");
+    say(msg::invalid_ra_cmd_30);
     return 1;
   }
   access_analog_register(options.mode, line.mcu_type, address, options.size, 0, kOpRead);

@@ -42,7 +42,7 @@ std::FILE *open_config(const char *directory) {
 
 int orvane_main_in(const char *directory, int argc, char **argv) {
   if (argc < 2) {
-    print_message(" [0]:invaild cmd! \t\n");
+    say(msg::invaild_cmd_0);
     return 0;
   }
   if (std::strcmp(argv[1], "help") == 0) {
@@ -52,7 +52,7 @@ int orvane_main_in(const char *directory, int argc, char **argv) {
 
   std::FILE *config = directory != nullptr ? open_config(directory) : nullptr;
   if (config == nullptr) {
-    print_message(" [1]:Fail to open file! \t\n");
+    say(msg::fail_to_open_file_1);
     return 0;
   }
   read_mcu_table(config);
@@ -64,7 +64,7 @@ int orvane_main_in(const char *directory, int argc, char **argv) {
     int32_t mcu_type = 0;
     if (!select_mcu(argv[1], &mcu_type)) {
       // Going on without a row would hand the operations a made-up chip and no flash writer.
-      print_message(" [200]: chip %s not found in config.ini! \t\n", argv[1]);
+      say(msg::chip_not_found_200, argv[1]);
       return 1;
     }
     return run_character_command(argc, argv, mcu_type);
@@ -72,7 +72,7 @@ int orvane_main_in(const char *directory, int argc, char **argv) {
 
   int32_t code = read_hex(argv[1]);
   if (code == 0) {
-    print_message(" [31]: invalid cmd\n");
+    say(msg::invalid_cmd_31);
     return 0;
   }
   run_numeric_command(code & 0xff, argc, argv);

@@ -3,10 +3,10 @@
 #include "cli/grammar.h"
 
 void print_help() {
-  print_message("\n\n");
-  // One piece, passed as the format: the text holds no '%'.  Its numbering of the numeric
-  // commands is its own and differs from the dispatcher's.
-  print_message(
+  // Text of its own, not a message: it goes out as the argument of the plain text line.  Its
+  // numbering of the numeric commands is its own and differs from the dispatcher's.
+  say(msg::text_line, "\n\n");
+  say(msg::text_line,
       "* ************************* Number command list ********************************** \n"
       "* Brief: - used to develop other tool based on this tool \n"
       "* \n"

@@ -59,7 +59,7 @@ const char *substituted_path(const numeric_line &line) {
   static char result[kMaxSubstitutedPath + 1];
   const char *path = argument(line, 6);
   if (std::strlen(path) > kMaxSubstitutedPath) {
-    print_message(" [202]: path too long! \t\n");
+    say(msg::path_too_long_202);
     return nullptr;
   }
   // One pass from the left: a blank never forms part of a marker, so what it leaves behind
@@ -79,7 +79,7 @@ const char *substituted_path(const numeric_line &line) {
 
 void command_download(const numeric_line &line) {
   if (line.argc != 7) {
-    print_message(" [57]: invalid download cmd! \t\n");
+    say(msg::invalid_download_cmd_57);
     return;
   }
   int object = hex_argument(line, 2) & 0xff;
@@ -87,7 +87,7 @@ void command_download(const numeric_line &line) {
   int mode = hex_argument(line, 4);
   int32_t mcu_type = select_row_with_writer(line);
   if (object != kTargetFlash && object != kTargetSram) {
-    print_message(" [58]: invalid download cmd! \t\n");
+    say(msg::invalid_download_cmd_58);
     return;
   }
   const char *path = substituted_path(line);
@@ -97,7 +97,7 @@ void command_download(const numeric_line &line) {
 
 void command_erase(const numeric_line &line) {
   if (line.argc != 7) {
-    print_message(" [59]: invalid erase cmd! \t\n");
+    say(msg::invalid_erase_cmd_59);
     return;
   }
   int object = hex_argument(line, 2) & 0xff;
@@ -107,7 +107,7 @@ void command_erase(const numeric_line &line) {
   uint32_t sectors = static_cast<uint32_t>(hex_argument(line, 6));
   if (object != 1) return;
   if (!erase_range_fits(address, sectors)) {
-    print_message(" [221]: invalid erase range! \t\n");
+    say(msg::invalid_erase_range_221);
     return;
   }
   erase_flash(mode, mcu_type, address, sectors);
@@ -115,7 +115,7 @@ void command_erase(const numeric_line &line) {
 
 void command_activate(const numeric_line &line) {
   if (line.argc != 6) {
-    print_message(" [60]: invalid activate cmd! \t\n");
+    say(msg::invalid_activate_cmd_60);
     return;
   }
   activate_target(hex_argument(line, 4), mcu_type_of_row(line));
@@ -125,7 +125,7 @@ void command_activate(const numeric_line &line) {
 void command_access(const numeric_line &line, int op) {
   int wanted_count = op == kOpRead ? 7 : 8;
   if (line.argc != wanted_count) {
-    print_message(op == kOpRead ? " [64]: invalid read cmd! \t\n" : " [65]: invalid write cmd! \t\n");
+    say(op == kOpRead ? msg::invalid_read_cmd_64 : msg::invalid_write_cmd_65);
     return;
   }
   int object = hex_argument(line, 2) & 0xff;
@@ -144,25 +144,25 @@ void command_access(const numeric_line &line, int op) {
 }
 
 // The MCU commands compare the whole object value with 5.
-bool object_is_mcu(const numeric_line &line, const char *refusal) {
+bool object_is_mcu(const numeric_line &line, msg refusal) {
   if (hex_argument(line, 2) == 5) return true;
-  print_message("%s", refusal);
+  say(refusal);
   return false;
 }
 
 void command_reset(const numeric_line &line) {
-  if (!object_is_mcu(line, " [37]: invalid run cmd\n")) return;
+  if (!object_is_mcu(line, msg::invalid_run_cmd_37)) return;
   // Reset passes the mode as given; the operation decides what an unknown mode means.
   reset_mcu(hex_argument(line, 4), mcu_type_of_row(line));
 }
 
-void command_run_control(const numeric_line &line, const char *refusal, void (*operation)(int, int)) {
+void command_run_control(const numeric_line &line, msg refusal, void (*operation)(int, int)) {
   if (!object_is_mcu(line, refusal)) return;
   operation(usb_or_evk(line), mcu_type_of_row(line));
 }
 
 void command_pc(const numeric_line &line) {
-  if (!object_is_mcu(line, " [35]: invalid pc cmd\n")) return;
+  if (!object_is_mcu(line, msg::invalid_pc_cmd_35)) return;
   const char *path = substituted_path(line);
   if (path == nullptr) return;
   std::memset(listing_path, 0, sizeof listing_path);
@@ -171,14 +171,14 @@ void command_pc(const numeric_line &line) {
 }
 
 void command_bkp(const numeric_line &line) {
-  if (!object_is_mcu(line, " [36]: invalid bkp cmd\n")) return;
+  if (!object_is_mcu(line, msg::invalid_bkp_cmd_36)) return;
   uint32_t words[4];
   for (int k = 0; k < 4; ++k) words[k] = static_cast<uint32_t>(hex_argument(line, 6 + k));
   set_breakpoints(usb_or_evk(line), mcu_type_of_row(line), words);
 }
 
 void command_sws(const numeric_line &line) {
-  if (!object_is_mcu(line, " [36]: invalid sws cmd\n")) return;
+  if (!object_is_mcu(line, msg::invalid_sws_cmd_36)) return;
   unsigned char bytes[4];
   for (int k = 0; k < 4; ++k) bytes[k] = static_cast<unsigned char>(hex_argument(line, 6 + k) & 0xff);
   setup_single_wire(mcu_type_of_row(line), bytes);
@@ -196,9 +196,9 @@ void run_numeric_command(int code, int argc, char **argv) {
     case 0x5: command_access(line, kOpRead); break;
     case 0x6: command_access(line, kOpWrite); break;
     case 0x7: command_reset(line); break;
-    case 0x8: command_run_control(line, " [32]: invalid run cmd\n", run_mcu); break;
-    case 0x9: command_run_control(line, " [33]: invalid stop cmd", stop_mcu); break;
-    case 0xa: command_run_control(line, " [34]: invalid step cmd\n", step_mcu); break;
+    case 0x8: command_run_control(line, msg::invalid_run_cmd_32, run_mcu); break;
+    case 0x9: command_run_control(line, msg::invalid_stop_cmd_33, stop_mcu); break;
+    case 0xa: command_run_control(line, msg::invalid_step_cmd_34, step_mcu); break;
     case 0xb: command_pc(line); break;
     case 0xc: command_bkp(line); break;
     case 0xd: command_sws(line); break;

@@ -25,47 +25,47 @@ unsigned char image_buffer[kImageBufferSize];
 // The lines that differ by variant: usb through WriteMem2 (types 3 and 4), usb through
 // WriteMem, and evk.
 struct download_lines {
-  const char *open_error;
-  const char *too_large;
-  const char *full_sector_write_error;
-  const char *last_sector_write_error;
-  const char *page_buffer_error;
-  const char *sram_write_error;
-  const char *run_flag_error;
-  const char *start_error;
+  msg open_error;
+  msg too_large;
+  msg full_sector_write_error;
+  msg last_sector_write_error;
+  msg page_buffer_error;
+  msg sram_write_error;
+  msg run_flag_error;
+  msg start_error;
 };
 
 const download_lines kUsbWriteMem2Lines = {
-    " [138]: open .bin file err! \t\n",
-    " [143]: .bin file larger than 1048576 bytes! \t\n",
-    " [139]: write file err! \t\n",
-    " [141]: write file err!  \t\n",
-    " [144]: flash page buffer err! \t\n",
-    " [146]: write .bin file err! \t\n",
-    " [149]: mcu run err! \t\n",
-    " [147]: mcu run err! \t\n",
+    msg::open_bin_file_err_138,
+    msg::bin_file_too_large_143,
+    msg::write_file_err_139,
+    msg::write_file_err_141,
+    msg::flash_page_buffer_err_144,
+    msg::write_bin_file_err_146,
+    msg::mcu_run_err_149,
+    msg::mcu_run_err_147,
 };
 
 const download_lines kUsbWriteMemLines = {
-    " [138]: open .bin file err! \t\n",
-    " [143]: .bin file larger than 1048576 bytes! \t\n",
-    " [140]: write file err! \t\n",
-    " [142]: write file err! \t\n",
-    " [144]: flash page buffer err! \t\n",
-    " [148]: write .bin file err! \t\n",
-    " [149]: mcu run err! \t\n",
-    " [150]: mcu run err! \t\n",
+    msg::open_bin_file_err_138,
+    msg::bin_file_too_large_143,
+    msg::write_file_err_140,
+    msg::write_file_err_142,
+    msg::flash_page_buffer_err_144,
+    msg::write_bin_file_err_148,
+    msg::mcu_run_err_149,
+    msg::mcu_run_err_150,
 };
 
 const download_lines kEvkLines = {
-    " [151]: open. bin file err! \t\n",
-    " [153]: .bin file larger than 1048576 bytes! \t\n",
-    " [151]: write file err! \t\n",
-    " [152]: write file err! \t\n",
-    " [154]: flash page buffer err! \t\n",
-    " [155]: write file err! \t\n",
-    " [156]: mcu run err! \t\n",
-    " [157]: mcu run err! \t\n",
+    msg::open_bin_file_err_151,
+    msg::bin_file_too_large_153,
+    msg::write_file_err_151,
+    msg::write_file_err_152,
+    msg::flash_page_buffer_err_154,
+    msg::write_file_err_155,
+    msg::mcu_run_err_156,
+    msg::mcu_run_err_157,
 };
 
 struct download_target {
@@ -101,8 +101,8 @@ bool write_page_data(const download_target &t, uint32_t page_buffer, uint32_t im
 
 void print_summary(uint32_t address, uint32_t size, uint32_t start_ms) {
   uint32_t elapsed = clock_ms() - start_ms;
-  print_message(" File Download to 0x%.6x: %d bytes \t\n", address, static_cast<int>(size));
-  print_message(" Total Time: %d ms \t\n", static_cast<int>(elapsed));
+  say(msg::download_summary, address, static_cast<int>(size));
+  say(msg::total_time, static_cast<int>(elapsed));
 }
 
 void download_to_flash(const download_target &t, uint32_t address, uint32_t size) {
@@ -120,26 +120,26 @@ void download_to_flash(const download_target &t, uint32_t address, uint32_t size
   for (uint32_t i = 0; i < sectors - 1; ++i) {
     uint32_t sector_address = address + i * kSectorSize;
     if (!erase_sector(t, sector_address)) {
-      print_message(" Flash Sector (4K) Erase Error at address %x \t\n", sector_address);
+      say(msg::download_sector_erase_error, sector_address);
       continue;
     }
-    print_message(" Flash Sector (4K) Erase at address %x \t\n", sector_address);
+    say(msg::download_sector_erased, sector_address);
     uint32_t page_buffer = query_page_buffer(t);
     if (page_buffer == 0) {
-      print_message("%s", t.lines->page_buffer_error);
+      say(t.lines->page_buffer_error);
       return;
     }
     for (uint32_t k = 0; k < kPagesPerSector; ++k) {
       uint32_t flash_address = sector_address + k * kPageSize;
       if (!write_page_data(t, page_buffer, i * kSectorSize + k * kPageSize, kPageSize)) {
-        print_message("%s", t.lines->full_sector_write_error);
+        say(t.lines->full_sector_write_error);
         return;
       }
       if (!program_page(t, flash_address, kPageSize)) {
-        print_message(" Flash Page Program Error at address %x \t\n", flash_address);
+        say(msg::download_page_error, flash_address);
         continue;
       }
-      if (k % 4 == 0) print_message(" Flash Page Program at address %x \t\n", flash_address);
+      if (k % 4 == 0) say(msg::download_page_programmed, flash_address);
     }
   }
 
@@ -148,27 +148,27 @@ void download_to_flash(const download_target &t, uint32_t address, uint32_t size
   uint32_t last_offset = (sectors - 1) * kSectorSize;
   uint32_t last_address = address + last_offset;
   if (!erase_sector(t, last_address)) {
-    print_message(" Flash Sector (4K) Erase Error at address %x \t\n", last_address);
+    say(msg::download_sector_erase_error, last_address);
     return;
   }
-  print_message(" Flash Sector (4K) Erase at address %x \t\n", last_address);
+  say(msg::download_sector_erased, last_address);
   uint32_t page_buffer = query_page_buffer(t);
   if (page_buffer == 0) {
-    print_message("%s", t.lines->page_buffer_error);
+    say(t.lines->page_buffer_error);
     return;
   }
   for (uint32_t j = 0; j < remaining_pages; ++j) {
     uint32_t length = (j == remaining_pages - 1 && tail != 0) ? tail : kPageSize;
     uint32_t flash_address = last_address + j * kPageSize;
     if (!write_page_data(t, page_buffer, last_offset + j * kPageSize, length)) {
-      print_message("%s", t.lines->last_sector_write_error);
+      say(t.lines->last_sector_write_error);
       return;
     }
     if (!program_page(t, flash_address, length)) {
-      print_message(" Flash Page Program Error at address %x \t\n", flash_address);
+      say(msg::download_page_error, flash_address);
       return;
     }
-    if (j % 4 == 0) print_message(" Flash Page Program at address %x \t\n", flash_address);
+    if (j % 4 == 0) say(msg::download_page_programmed, flash_address);
   }
   print_summary(address, size, start_ms);
 }
@@ -178,23 +178,23 @@ void download_to_sram(const download_target &t, uint32_t address, uint32_t size)
   uint32_t start_ms = clock_ms();
   int count = static_cast<int>(size);
   if (route_write(t.route, address, image_buffer, count) != count) {
-    print_message("%s", t.lines->sram_write_error);
+    say(t.lines->sram_write_error);
     return;
   }
   if (t.mcu_type == 1) {
     // Type 1 is outside the 3/4 family, so in usb mode this goes through WriteMem.
     if (route_write_byte(t.route, kType1StartFlag, 0x01) != 1) {
-      print_message("%s", t.lines->run_flag_error);
+      say(t.lines->run_flag_error);
       return;
     }
   }
   if (route_write_byte(t.route, kCoreControl, start) != 1) {
-    print_message("%s", t.lines->start_error);
+    say(t.lines->start_error);
     return;
   }
   uint32_t elapsed = clock_ms() - start_ms;
-  print_message(" File Download to 0x%.6x: %d bytes \t\n", address, count);
-  print_message(" Total Time: %d ms ,MCU Run \t\n", static_cast<int>(elapsed));
+  say(msg::download_summary, address, count);
+  say(msg::sram_download_total_time, static_cast<int>(elapsed));
 }
 
 // Reads the whole file into the zero-filled image buffer.  Files that do not fit are refused
@@ -204,18 +204,18 @@ bool read_image(const download_target &t, const char *path, uint32_t *size) {
   // a device such as /dev/zero is refused like a missing file.
   std::FILE *file = path != nullptr ? open_input_file(path) : nullptr;
   if (file == nullptr) {
-    print_message("%s", t.lines->open_error);
+    say(t.lines->open_error);
     return false;
   }
   if (std::fseek(file, 0, SEEK_END) != 0) {
     std::fclose(file);
-    print_message("%s", t.lines->open_error);
+    say(t.lines->open_error);
     return false;
   }
   long length = std::ftell(file);
   if (length < 0 || static_cast<unsigned long>(length) > kImageBufferSize) {
     std::fclose(file);
-    print_message("%s", t.lines->too_large);
+    say(t.lines->too_large);
     return false;
   }
   std::fseek(file, 0, SEEK_SET);
@@ -249,7 +249,7 @@ void download_image(int mode, int mcu_type, uint32_t address, int target_kind,
                             &kEvkLines};
   if (mode == kModeUsb) {
     if (!usb_device_present(handle)) {
-      print_message(" [137]: no usb device! \t\n");
+      say(msg::no_usb_device_137);
       return;
     }
     target.lines = target.route.long_layout ? &kUsbWriteMem2Lines : &kUsbWriteMemLines;

@@ -18,7 +18,7 @@ int erase_flash(int mode, int mcu_type, uint32_t address, uint32_t sector_count)
   dn_handle_t handle = open_target_handle(mode, mcu_type);
   // In evk mode a missing probe is reported by the loader.
   if (mode == kModeUsb && !usb_device_present(handle)) {
-    print_message(" [179]: no usb device! \t\n");
+    say(msg::no_usb_device_179);
     return 0;
   }
   if (load_flash_writer(handle, mcu_type, mode) == 0) return 0;
@@ -29,11 +29,11 @@ int erase_flash(int mode, int mcu_type, uint32_t address, uint32_t sector_count)
     if (flash_writer_command(handle, kWriterSectorErase, mode, mcu_type, sector_address,
                              kSectorEraseLength) == 0) {
       // Sectors erased before this one stay erased; later ones are not touched.
-      print_message(" Flash Sector (4K) Erase Error: %x \t\n", sector_address);
+      say(msg::erase_sector_error, sector_address);
       return 0;
     }
-    print_message(" Flash Sector (4K) Erase at address: %x \t\n", sector_address);
+    say(msg::erase_sector_erased, sector_address);
   }
-  print_message(" Total Time: %d ms \t\n", static_cast<int>(clock_ms() - start_ms));
+  say(msg::total_time, static_cast<int>(clock_ms() - start_ms));
   return 1;
 }

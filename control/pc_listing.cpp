@@ -22,10 +22,10 @@ bool show_routine(const listing_symbol &symbol, uint32_t pc) {
   int64_t offset = 0;
   if (!listing_seek(&reader, symbol.offset) || !listing_read_line(&reader, line, &offset))
     return false;
-  print_message("%s", line);
+  say(msg::text_line, line);
   while (listing_read_line(&reader, line, &offset)) {
     if (match_instruction_line(line, pc)) {
-      print_message("%s", line);
+      say(msg::text_line, line);
       return true;
     }
   }
@@ -36,15 +36,15 @@ bool show_routine(const listing_symbol &symbol, uint32_t pc) {
 
 bool read_pc(int mode, int mcu_type, uint32_t *pc) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, " [39]: no usb device!\n", " [40]: no evk device!\n",
+  if (!open_core_route(mode, mcu_type, msg::no_usb_device_39, msg::no_evk_device_40,
                        &route))
     return false;
   unsigned char buffer[4] = {0, 0, 0, 0};
   // A route without transfers reads the counter as 0, which no routine encloses.
   if (route.transfer != transfer_mode::none &&
       route_read(route, kProgramCounter, buffer, 4) != 4) {
-    print_message(route.transfer == transfer_mode::vlane ? " [233]: read pc err! \t\n"
-                                                         : " [232]: read pc err! \t\n");
+    say(route.transfer == transfer_mode::vlane ? msg::read_pc_err_233
+                                                         : msg::read_pc_err_232);
     return false;
   }
   *pc = load_le32(buffer);
@@ -56,13 +56,13 @@ void show_pc_in_listing(int mode, int mcu_type, const char *listing) {
   // regular file is a listing (a folder or a FIFO is not, and the PC is then not read).
   std::FILE *file = open_input_file(listing);
   if (file == nullptr) {
-    print_message(" [38]: Open .lst Err!\n");
+    say(msg::open_lst_err_38);
     return;
   }
   listing_reader_open(&reader, file);
   scan_listing_symbols(&reader, &symbols);
   if (symbols.overflowed)
-    print_message(" [210]: more than %d symbols in .lst, the rest ignored! \t\n", kMaxSymbols);
+    say(msg::too_many_symbols_210, kMaxSymbols);
 
   uint32_t pc = 0;
   if (!read_pc(mode, mcu_type, &pc)) {

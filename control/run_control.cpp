@@ -11,22 +11,22 @@
 namespace {
 
 struct failure_lines {
-  const char *usb;
-  const char *evk;
+  msg usb;
+  msg evk;
 };
 
-const failure_lines kResetFailed = {" [222]: reset mcu err! \t\n", " [223]: reset mcu err! \t\n"};
-const failure_lines kRunFailed = {" [224]: run mcu err! \t\n", " [225]: run mcu err! \t\n"};
-const failure_lines kStopFailed = {" [226]: stop mcu err! \t\n", " [227]: stop mcu err! \t\n"};
-const failure_lines kStepFailed = {" [228]: step mcu err! \t\n", " [229]: step mcu err! \t\n"};
-const failure_lines kBreakpointsFailed = {" [230]: set break point err! \t\n",
-                                          " [231]: set break point err! \t\n"};
+const failure_lines kResetFailed = {msg::reset_mcu_err_222, msg::reset_mcu_err_223};
+const failure_lines kRunFailed = {msg::run_mcu_err_224, msg::run_mcu_err_225};
+const failure_lines kStopFailed = {msg::stop_mcu_err_226, msg::stop_mcu_err_227};
+const failure_lines kStepFailed = {msg::step_mcu_err_228, msg::step_mcu_err_229};
+const failure_lines kBreakpointsFailed = {msg::set_break_point_err_230,
+                                          msg::set_break_point_err_231};
 
 // False, with the operation's line printed, when a transfer moved fewer bytes than asked.  A
 // route that makes no transfer (a mode code neither usb nor evk) never fails.
 bool moved(const target_route &route, int got, int wanted, const failure_lines &lines) {
   if (route.transfer == transfer_mode::none || got == wanted) return true;
-  print_message("%s", route.transfer == transfer_mode::vlane ? lines.evk : lines.usb);
+  say(route.transfer == transfer_mode::vlane ? lines.evk : lines.usb);
   return false;
 }
 
@@ -52,40 +52,40 @@ bool read_program_counter(const target_route &route, uint32_t *pc, const failure
 
 void reset_mcu(int mode, int mcu_type) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, " [42]: no usb device!\n", " [43]: no evk device!\n",
+  if (!open_core_route(mode, mcu_type, msg::no_usb_device_42, msg::no_evk_device_43,
                        &route))
     return;
   if (!moved(route, route_write_byte(route, kResetRegister, kResetValue), 1, kResetFailed)) return;
-  print_message(" Reset MCU \n");
+  say(msg::reset_done);
 }
 
 void run_mcu(int mode, int mcu_type) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, " [45]: no usb device!\n", " [46]: no evk device!\n",
+  if (!open_core_route(mode, mcu_type, msg::no_usb_device_45, msg::no_evk_device_46,
                        &route))
     return;
   if (!modify_register(route, kRunControl, kRunReleaseBit, 0xff, kRunFailed) ||
       !modify_register(route, kCoreControl, 0, static_cast<unsigned char>(~kCoreHaltBit),
                        kRunFailed))
     return;
-  print_message(" MCU Run \t\n");
+  say(msg::run_done);
 }
 
 void stop_mcu(int mode, int mcu_type) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, " [48]: no usb device!\n", " [49]: no evk device!\n",
+  if (!open_core_route(mode, mcu_type, msg::no_usb_device_48, msg::no_evk_device_49,
                        &route))
     return;
   uint32_t pc = 0;
   if (!modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStopFailed) ||
       !read_program_counter(route, &pc, kStopFailed))
     return;
-  print_message(" Stop MCU, PC is : 0x%.6x \t\n", pc);
+  say(msg::stop_done, pc);
 }
 
 void step_mcu(int mode, int mcu_type) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, " [51]: no usb device!\n", " [52]: no evk device!\n",
+  if (!open_core_route(mode, mcu_type, msg::no_usb_device_51, msg::no_evk_device_52,
                        &route))
     return;
   uint32_t pc = 0;
@@ -93,12 +93,12 @@ void step_mcu(int mode, int mcu_type) {
       !modify_register(route, kRunControl, kRunReleaseBit, 0xff, kStepFailed) ||
       !read_program_counter(route, &pc, kStepFailed))
     return;
-  print_message(" Step MCU, PC is : 0x%.6x \t\n", pc);
+  say(msg::step_done, pc);
 }
 
 void set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, " [54]: no usb device!\n", " [55]: no evk device!\n",
+  if (!open_core_route(mode, mcu_type, msg::no_usb_device_54, msg::no_evk_device_55,
                        &route))
     return;
   // Entry n: address bits 0-23 little-endian, then the enable byte.  Entry 0's enable byte
@@ -112,5 +112,5 @@ void set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]) {
                kBreakpointsFailed))
       return;
   }
-  print_message(" Set break point ok! \t\n");
+  say(msg::breakpoints_done);
 }

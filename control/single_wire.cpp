@@ -61,7 +61,7 @@ bool activation_pass(dn_handle_t probe, int mcu_type) {
 void setup_single_wire(int mcu_type, const unsigned char bytes[4]) {
   const dn_handle_t probe = open_probe();
   if (probe == 0) {
-    print_message(" [55]: no evk device!\n");
+    say(msg::no_evk_device_55);
     return;
   }
   // Sums are formed on the byte values and do not wrap: P = 0xff addresses 0x101.
@@ -84,27 +84,27 @@ void setup_single_wire(int mcu_type, const unsigned char bytes[4]) {
   unsigned char read_back = 0;
   const int got = route_read(route, target_register + 2, &read_back, 1);
   if (got == 1 && read_back == target_value)
-    print_message(" ZK32 EVK: Vlane ok! \t\n");
+    say(msg::single_wire_ok);
   else
-    print_message(" [56]: ZK32 EVK: Vlane err! \t\n");
+    say(msg::zk32_evk_vlane_err_56);
 }
 
 void activate_target(int mode, int mcu_type) {
   const dn_handle_t probe = open_probe();
   if (probe == 0 || mode == kModeUsb) {
-    print_message(" [61]: only support evk mode! \t\n");
+    say(msg::only_support_evk_mode_61);
     return;
   }
   for (int pass = 0; pass < 2; ++pass) {
     if (!activation_pass(probe, mcu_type)) {
-      print_message(" [62]: activate timeout! \t\n");
+      say(msg::activate_timeout_62);
       return;
     }
   }
   unsigned char status = 0;
   route_read(vlane_route(probe, mcu_type), kActivationStatus, &status, 1);
   if (status == 'S' || status == 'U')
-    print_message(" Activate OK! \t\n");
+    say(msg::activate_done);
   else
-    print_message(" [63]: activate failed! \t\n");
+    say(msg::activate_failed_63);
 }

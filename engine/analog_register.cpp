@@ -23,20 +23,20 @@ enum class wait_result { done, timed_out, read_failed };
 // line and no success line, and nothing read so far is shown.  Over Vlane a failed busy-wait
 // read and a failed data read keep their own lines (119, 121).
 struct failure_lines {
-  const char *read;        // a register write of a read
-  const char *write;       // a register write of a write
-  const char *read_busy;   // the busy wait of a read
-  const char *write_busy;  // the busy wait of a write
-  const char *data;        // the data read
+  msg read;        // a register write of a read
+  msg write;       // a register write of a write
+  msg read_busy;   // the busy wait of a read
+  msg write_busy;  // the busy wait of a write
+  msg data;        // the data read
 };
 const failure_lines kUsbFailed = {
-    " [234]: read analog register err! \t\n", " [235]: write analog register err! \t\n",
-    " [234]: read analog register err! \t\n", " [235]: write analog register err! \t\n",
-    " [234]: read analog register err! \t\n"};
+    msg::read_analog_register_err_234, msg::write_analog_register_err_235,
+    msg::read_analog_register_err_234, msg::write_analog_register_err_235,
+    msg::read_analog_register_err_234};
 const failure_lines kEvkFailed = {
-    " [236]: read analog register err! \t\n", " [237]: write analog register err! \t\n",
-    " [119]: read analog register err! \t\n", " [119]: read analog register err! \t\n",
-    " [121]: read analog register err! \t\n"};
+    msg::read_analog_register_err_236, msg::write_analog_register_err_237,
+    msg::read_analog_register_err_119, msg::read_analog_register_err_119,
+    msg::read_analog_register_err_121};
 const failure_lines &failed(bool evk) { return evk ? kEvkFailed : kUsbFailed; }
 
 // Polls the control register until its busy bit clears.  The time limit counts from
@@ -54,22 +54,22 @@ wait_result wait_not_busy(const target_route &route, uint32_t since) {
 void print_read_timeout(bool evk, int mcu_type) {
   const int limit = static_cast<int>(kBusyLimitMs);
   if (evk)
-    print_message(" [120]: read analog register timeout:%d ms \t\n", limit);
+    say(msg::analog_timeout_120, limit);
   else if (is_family34(mcu_type))
-    print_message(" [112]: read analog register timeout:%d ms \t\n", limit);
+    say(msg::analog_timeout_112, limit);
   else
-    print_message(" [113]: read analog register timeout:%d ms \t\n", limit);
+    say(msg::analog_timeout_113, limit);
 }
 
 // A write's time-out reads "read analog register timeout" too.
 void print_write_timeout(bool evk, int mcu_type) {
   const int limit = static_cast<int>(kBusyLimitMs);
   if (evk)
-    print_message(" [123]: read analog register timeout:%d ms \t\n", limit);
+    say(msg::analog_timeout_123, limit);
   else if (is_family34(mcu_type))
-    print_message(" [115]: read analog register timeout:%d ms \t\n", limit);
+    say(msg::analog_timeout_115, limit);
   else
-    print_message(" [116]: read analog register timeout:%d ms \t\n", limit);
+    say(msg::analog_timeout_116, limit);
 }
 
 bool read_analog(const target_route &route, bool evk, int mcu_type, uint32_t address,
@@ -79,12 +79,12 @@ bool read_analog(const target_route &route, bool evk, int mcu_type, uint32_t add
     // The analog address is 8 bits wide: it wraps from 0xff to 0x00.
     if (route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i)) != 1 ||
         route_write_byte(route, kAnalogControl, kStartRead) != 1) {
-      print_message("%s", failed(evk).read);
+      say(failed(evk).read);
       return false;
     }
     switch (wait_not_busy(route, clock_ms())) {
       case wait_result::read_failed:
-        print_message("%s", failed(evk).read_busy);
+        say(failed(evk).read_busy);
         return false;
       case wait_result::timed_out:
         print_read_timeout(evk, mcu_type);
@@ -93,11 +93,11 @@ bool read_analog(const target_route &route, bool evk, int mcu_type, uint32_t add
         break;
     }
     if (route_read(route, kAnalogData, read_buffer + i, 1) != 1) {
-      print_message("%s", failed(evk).data);
+      say(failed(evk).data);
       return false;
     }
     if ((i + 1) % kProgressStep == 0)
-      print_message(" %d \t bytes have finished! \t\n", static_cast<int>(i + 1));
+      say(msg::bytes_finished, static_cast<int>(i + 1));
   }
   output_read_data(size, address);
   return true;
@@ -111,12 +111,12 @@ bool write_analog(const target_route &route, bool evk, int mcu_type, uint32_t ad
     if (route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i)) != 1 ||
         route_write_byte(route, kAnalogData, static_cast<unsigned char>(data >> (8 * i))) != 1 ||
         route_write_byte(route, kAnalogControl, kStartWrite) != 1) {
-      print_message("%s", failed(evk).write);
+      say(failed(evk).write);
       return false;
     }
     switch (wait_not_busy(route, since)) {
       case wait_result::read_failed:
-        print_message("%s", failed(evk).write_busy);
+        say(failed(evk).write_busy);
         return false;
       case wait_result::timed_out:
         print_write_timeout(evk, mcu_type);
@@ -125,11 +125,11 @@ bool write_analog(const target_route &route, bool evk, int mcu_type, uint32_t ad
         break;
     }
     if (route_write_byte(route, kAnalogControl, 0x00) != 1) {
-      print_message("%s", failed(evk).write);
+      say(failed(evk).write);
       return false;
     }
   }
-  print_message("\n Write %d bytes at address %.6x \t\n", static_cast<int>(size), address);
+  say(msg::write_done, static_cast<int>(size), address);
   return true;
 }
 
@@ -143,26 +143,26 @@ void access_analog_register(int mode, int mcu_type, uint32_t address, uint32_t s
   if (mode == kModeUsb) {
     // In usb mode the size tests come before the device is opened.
     if (op == kOpRead && size > kReadBufferSize) {
-      print_message(" [86]: read memory size exceed!!\t\n");
+      say(msg::read_memory_size_exceed_86);
       return;
     }
     if (op == kOpWrite && size > 4) {
-      print_message(" [114]: write memory size exceed!!\t\n");
+      say(msg::write_memory_size_exceed_114);
       return;
     }
     handle = open_target_handle(mode, mcu_type);
   } else if (evk) {
     handle = open_target_handle(mode, mcu_type);
     if (!prepare_probe(handle, mcu_type)) {
-      print_message(" [117]: no evk device!\t\n");
+      say(msg::no_evk_device_117);
       return;
     }
     if (op == kOpRead && size > kReadBufferSize) {
-      print_message(" [86]: read memory size exceed!!\t\n");
+      say(msg::read_memory_size_exceed_86);
       return;
     }
     if (op == kOpWrite && size > 4) {
-      print_message(" [122]: write memory size exceed!\t\n");
+      say(msg::write_memory_size_exceed_122);
       return;
     }
   }
@@ -171,5 +171,5 @@ void access_analog_register(int mode, int mcu_type, uint32_t address, uint32_t s
     if (op == kOpRead && !read_analog(route, evk, mcu_type, address, size)) return;
     if (op == kOpWrite && !write_analog(route, evk, mcu_type, address, size, data)) return;
   }
-  print_message("\n Total Time: %d ms \t\n", static_cast<int>(clock_ms() - started));
+  say(msg::access_total_time, static_cast<int>(clock_ms() - started));
 }

@@ -15,71 +15,71 @@ constexpr uint32_t kReadChunk = 1024;
 constexpr uint32_t kTailProgressAbove = 64;
 
 struct core_messages {
-  const char *usb_read_size;
-  const char *usb_write_size;
-  const char *usb_write_err_34;
-  const char *usb_write_err_other;
-  const char *evk_no_probe;
-  const char *evk_read_size;
-  const char *evk_write_size;
-  const char *evk_probe_err_34;
-  const char *evk_data_err_34;
-  const char *evk_probe_err_other;
-  const char *evk_data_err_other;
+  msg usb_read_size;
+  msg usb_write_size;
+  msg usb_write_err_34;
+  msg usb_write_err_other;
+  msg evk_no_probe;
+  msg evk_read_size;
+  msg evk_write_size;
+  msg evk_probe_err_34;
+  msg evk_data_err_34;
+  msg evk_probe_err_other;
+  msg evk_data_err_other;
 };
 
 const core_messages kSramMessages = {
-    " [86]: read memory size exceed!!\t\n",
-    " [82]: write memory size exceed!!\t\n",
-    " [83]: write memory err! \t\n",
-    " [84]: write memory err! \t\n",
-    " [85]: no evk device! \t\n",
-    " [86]: read memory size exceed!!\t\n",
-    " [89]: write memory size exceed!!\t\n",
-    " [90]: write memory err! \t\n",
-    " [91]: write memory err! \t\n",
-    " [92]: write memory err! \t\n",
-    " [93]: write memory err! \t\n",
+    msg::read_memory_size_exceed_86,
+    msg::write_memory_size_exceed_82,
+    msg::write_memory_err_83,
+    msg::write_memory_err_84,
+    msg::no_evk_device_85,
+    msg::read_memory_size_exceed_86,
+    msg::write_memory_size_exceed_89,
+    msg::write_memory_err_90,
+    msg::write_memory_err_91,
+    msg::write_memory_err_92,
+    msg::write_memory_err_93,
 };
 
 const core_messages kRegisterMessages = {
-    " [96]: read memory size exceed!!\t\n",
-    " [99]: write memory size exceed!\t\n",
-    " [100]: write memory err! \t\n",
-    " [101]: write memory err! \t\n",
-    " [102]: no evk device! \t\n",
-    " [104]: read memory size exceed!!\t\n",
-    " [107]: write memory size exceed!!\t\n",
-    " [108]: write memory err! \t\n",
-    " [109]: write memory err! \t\n",
-    " [110]: write memory err! \t\n",
-    " [111]: write memory err! \t\n",
+    msg::read_memory_size_exceed_96,
+    msg::write_memory_size_exceed_99,
+    msg::write_memory_err_100,
+    msg::write_memory_err_101,
+    msg::no_evk_device_102,
+    msg::read_memory_size_exceed_104,
+    msg::write_memory_size_exceed_107,
+    msg::write_memory_err_108,
+    msg::write_memory_err_109,
+    msg::write_memory_err_110,
+    msg::write_memory_err_111,
 };
 
 // Reads size bytes in chunks of 1024 into read_buffer, then shows or saves them.  The short
 // read messages are the same for both operations.
 bool read_chunks(const target_route &route, bool evk, uint32_t address, uint32_t size) {
-  const char *read_error = evk ? " [88]: read memory err!\t\n" : " [80]: read memory err!!\t\n";
+  msg read_error = evk ? msg::read_memory_err_88 : msg::read_memory_err_80;
   const uint32_t chunks = size / kReadChunk;
   for (uint32_t i = 0; i < chunks; ++i) {
     uint32_t offset = kReadChunk * i;
     if (route_read(route, address + offset, read_buffer + offset, kReadChunk) !=
         static_cast<int>(kReadChunk)) {
-      print_message("%s", read_error);
+      say(read_error);
       return false;
     }
-    print_message(" %d \t bytes have finished! \t\n", static_cast<int>(offset + kReadChunk));
+    say(msg::bytes_finished, static_cast<int>(offset + kReadChunk));
   }
   const uint32_t tail = size % kReadChunk;
   if (tail != 0) {
     uint32_t offset = size - tail;
     if (route_read(route, address + offset, read_buffer + offset, static_cast<int>(tail)) !=
         static_cast<int>(tail)) {
-      print_message("%s", read_error);
+      say(read_error);
       return false;
     }
     if (tail > kTailProgressAbove)
-      print_message(" %d \t bytes have finished! \t\n", static_cast<int>(size));
+      say(msg::bytes_finished, static_cast<int>(size));
   }
   output_read_data(size, address);
   return true;
@@ -95,7 +95,7 @@ bool access_over_usb(const core_messages &text, int mcu_type, uint32_t address, 
                      uint32_t data, int op) {
   if (op == kOpRead) {
     if (size > kReadBufferSize) {
-      print_message("%s", text.usb_read_size);
+      say(text.usb_read_size);
       return false;
     }
     std::memset(read_buffer, 0, sizeof read_buffer);
@@ -105,7 +105,7 @@ bool access_over_usb(const core_messages &text, int mcu_type, uint32_t address, 
   if (op == kOpWrite) {
     std::memset(write_scratch, 0, sizeof write_scratch);
     if (size > sizeof write_scratch) {
-      print_message("%s", text.usb_write_size);
+      say(text.usb_write_size);
       return false;
     }
     fill_write_scratch(size, data);
@@ -113,10 +113,10 @@ bool access_over_usb(const core_messages &text, int mcu_type, uint32_t address, 
     target_route route = make_route(handle, kModeUsb, mcu_type);
     if (route_write(route, address, write_scratch, static_cast<int>(size)) !=
         static_cast<int>(size)) {
-      print_message("%s", is_family34(mcu_type) ? text.usb_write_err_34 : text.usb_write_err_other);
+      say(is_family34(mcu_type) ? text.usb_write_err_34 : text.usb_write_err_other);
       return false;
     }
-    print_message("\n Write %d bytes at address %.6x \t\n", static_cast<int>(size), address);
+    say(msg::write_done, static_cast<int>(size), address);
   }
   return true;
 }
@@ -127,13 +127,13 @@ bool access_over_evk(const core_messages &text, int mcu_type, uint32_t address, 
   dn_handle_t handle = open_target_handle(kModeEvk, mcu_type);
   // The probe test comes before the size test: a missing probe is reported first.
   if (!prepare_probe(handle, mcu_type)) {
-    print_message("%s", text.evk_no_probe);
+    say(text.evk_no_probe);
     return false;
   }
   target_route route = make_route(handle, kModeEvk, mcu_type);
   if (op == kOpRead) {
     if (size > kReadBufferSize) {
-      print_message("%s", text.evk_read_size);
+      say(text.evk_read_size);
       return false;
     }
     std::memset(read_buffer, 0, sizeof read_buffer);
@@ -142,21 +142,21 @@ bool access_over_evk(const core_messages &text, int mcu_type, uint32_t address, 
   if (op == kOpWrite) {
     std::memset(write_scratch, 0, sizeof write_scratch);
     if (size > sizeof write_scratch) {
-      print_message("%s", text.evk_write_size);
+      say(text.evk_write_size);
       return false;
     }
     fill_write_scratch(size, data);
     // The probe control byte goes out once more right before the data.
     if (write_probe_control(handle, mcu_type) != 1) {
-      print_message("%s", family34 ? text.evk_probe_err_34 : text.evk_probe_err_other);
+      say(family34 ? text.evk_probe_err_34 : text.evk_probe_err_other);
       return false;
     }
     if (route_write(route, address, write_scratch, static_cast<int>(size)) !=
         static_cast<int>(size)) {
-      print_message("%s", family34 ? text.evk_data_err_34 : text.evk_data_err_other);
+      say(family34 ? text.evk_data_err_34 : text.evk_data_err_other);
       return false;
     }
-    print_message("\n Write %d bytes at address %.6x \t\n", static_cast<int>(size), address);
+    say(msg::write_done, static_cast<int>(size), address);
   }
   return true;
 }
@@ -170,15 +170,15 @@ void access_core(const core_messages &text, int mode, int mcu_type, uint32_t add
     finished = access_over_usb(text, mcu_type, address, size, data, op);
   else if (mode == kModeEvk)
     finished = access_over_evk(text, mcu_type, address, size, data, op);
-  if (finished) print_message("\n Total Time: %d ms \t\n", static_cast<int>(clock_ms() - started));
+  if (finished) say(msg::access_total_time, static_cast<int>(clock_ms() - started));
 }
 
 }  // namespace
 
 void access_sram(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data, int op) {
   if (address < sram_base(mcu_type)) {
-    print_message(is_family34(mcu_type) ? " [77]: sram memory address exceed! \t\n"
-                                        : " [78]: sram memory address exceed!\t\n");
+    say(is_family34(mcu_type) ? msg::sram_memory_address_exceed_77
+                                        : msg::sram_memory_address_exceed_78);
     return;
   }
   access_core(kSramMessages, mode, mcu_type, address, size, data, op);
@@ -187,8 +187,8 @@ void access_sram(int mode, int mcu_type, uint32_t address, uint32_t size, uint32
 void access_digital_register(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data,
                              int op) {
   if (address >= sram_base(mcu_type)) {
-    print_message(is_family34(mcu_type) ? " [94]: digital register size exceed!\t\n"
-                                        : " [95]: digital register size exceed!\t\n");
+    say(is_family34(mcu_type) ? msg::digital_register_size_exceed_94
+                                        : msg::digital_register_size_exceed_95);
     return;
   }
   access_core(kRegisterMessages, mode, mcu_type, address, size, data, op);

@@ -19,7 +19,7 @@ bool read_flash(const target_route &route, int mode, int mcu_type, uint32_t addr
   const bool evk = mode == kModeEvk;
   const uint32_t base = sram_base(mcu_type);
   if (size > kReadBufferSize) {
-    print_message(" [104]: read memory size exceed!!\t\n");
+    say(msg::read_memory_size_exceed_104);
     return false;
   }
   std::memset(read_buffer, 0, sizeof read_buffer);
@@ -32,11 +32,11 @@ bool read_flash(const target_route &route, int mode, int mcu_type, uint32_t addr
       return false;
     if (route_read(route, base + 8, read_buffer + offset, kFlashChunk) !=
         static_cast<int>(kFlashChunk)) {
-      print_message(evk ? "\n [73]: read flash err! \t\n" : " [66]: read flash err!\t\n");
+      say(evk ? msg::read_flash_err_73 : msg::read_flash_err_66);
       return false;
     }
     if ((offset + kFlashChunk) % kProgressStep == 0)
-      print_message(" %d \t bytes have finished! \t\n", static_cast<int>(offset + kFlashChunk));
+      say(msg::bytes_finished, static_cast<int>(offset + kFlashChunk));
   }
 
   const uint32_t tail = size % kFlashChunk;
@@ -49,10 +49,10 @@ bool read_flash(const target_route &route, int mode, int mcu_type, uint32_t addr
     uint32_t from = tail <= 2 ? base + 4 : base + 8;
     if (route_read(route, from, read_buffer + offset, static_cast<int>(tail)) !=
         static_cast<int>(tail)) {
-      print_message(evk ? "\n [74]: read flash err! \t\n" : " [67]: read flash err!\t\n");
+      say(evk ? msg::read_flash_err_74 : msg::read_flash_err_67);
       return false;
     }
-    print_message(" %d \t bytes have finished! \t\n", static_cast<int>(size));
+    say(msg::bytes_finished, static_cast<int>(size));
   }
   output_read_data(size, address);
   return true;
@@ -68,19 +68,19 @@ bool write_flash(const target_route &route, int mode, int mcu_type, uint32_t add
   if (page_buffer == 0) return false;
   std::memset(write_scratch, 0, sizeof write_scratch);
   if (size > sizeof write_scratch) {
-    print_message(evk ? " [75]: write flash size exceed!\t\n"
-                      : " [68]: write flash size exceed!!\t\n");
+    say(evk ? msg::write_flash_size_exceed_75
+                      : msg::write_flash_size_exceed_68);
     return false;
   }
   for (uint32_t i = 0; i < size; ++i) {
     write_scratch[0] = static_cast<unsigned char>(data >> (8 * i));
     if (route_write(route, page_buffer, write_scratch, 1) != 1) {
-      print_message(evk ? " [76]: write sram err! \t\n" : " [69]: write sram err! \t\n");
+      say(evk ? msg::write_sram_err_76 : msg::write_sram_err_69);
       return false;
     }
     if (flash_writer_command(route.handle, kWriterPageProgram, mode, mcu_type, address + i, 1) == 0)
       return false;
-    print_message("  Flash Sector (4K) Program at address %x \t\n", address + i);
+    say(msg::flash_byte_programmed, address + i);
   }
   return true;
 }
@@ -96,7 +96,7 @@ void access_flash(int mode, int mcu_type, uint32_t address, uint32_t size, uint3
     if (op == kOpRead && !read_flash(route, mode, mcu_type, address, size)) return;
     if (op == kOpWrite && !write_flash(route, mode, mcu_type, address, size, data)) return;
   }
-  print_message("\n Total Time: %d ms \t\n", static_cast<int>(clock_ms() - started));
+  say(msg::access_total_time, static_cast<int>(clock_ms() - started));
 }
 
 bool usb_device_present(dn_handle_t handle) {

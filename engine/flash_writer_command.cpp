@@ -13,22 +13,22 @@ constexpr uint32_t kAckTimeoutMs = 2000;
 constexpr unsigned char kExecuteFlag = 0x80;
 
 struct writer_messages {
-  const char *clear;
-  const char *write;
-  const char *execute;
-  const char *acknowledge;
+  msg clear;
+  msg write;
+  msg execute;
+  msg acknowledge;
 };
 
 // By mode and group: usb 3/4, usb others, evk 3/4, evk others.
 const writer_messages kMessages[4] = {
-    {" [158]: clear buff err! \t\n", " [159]: write buff err! \t\n",
-     " [160]: execute cmd err! \t\n", " [162]: wait for ack err! \t\n"},
-    {" [163]: clear buff err! \t\n", " [164]: write buff err! \t\n",
-     " [165]: execute cmd err! \t\n", " [168]: wait for ack err! \t\n"},
-    {" [169]: clear buff err! \t\n", " [170]: write buff err! \t\n",
-     " [171]: execute cmd err! \t\n", " [173]: wait for ack err! \t\n"},
-    {" [174]: Clear buff err! \t\n", " [175]: write buff err! \t\n",
-     " [176]: execute cmd err! \t\n", " [178]: wait for ack err! \t\n"},
+    {msg::clear_buff_err_158, msg::write_buff_err_159,
+     msg::execute_cmd_err_160, msg::wait_for_ack_err_162},
+    {msg::clear_buff_err_163, msg::write_buff_err_164,
+     msg::execute_cmd_err_165, msg::wait_for_ack_err_168},
+    {msg::clear_buff_err_169, msg::write_buff_err_170,
+     msg::execute_cmd_err_171, msg::wait_for_ack_err_173},
+    {msg::clear_buff_err_174, msg::write_buff_err_175,
+     msg::execute_cmd_err_176, msg::wait_for_ack_err_178},
 };
 
 int message_row(int mode, int mcu_type) {
@@ -40,16 +40,16 @@ void print_ack_timeout(int row) {
   const int limit = static_cast<int>(kAckTimeoutMs);
   switch (row) {
     case 0:
-      print_message(" [161]: wait for ack timeout: %d ms \t\n", limit);
+      say(msg::wait_for_ack_timeout_ms_161, limit);
       break;
     case 1:
-      print_message(" [167]: wait for ack timeout: %d ms \t\n", limit);
+      say(msg::wait_for_ack_timeout_ms_167, limit);
       break;
     case 2:
-      print_message(" [172]: wait for ack timeout: %d ms \t\n", limit);
+      say(msg::wait_for_ack_timeout_ms_172, limit);
       break;
     default:
-      print_message(" [177]: wait for ack timeout: %d ms \t\n", limit);
+      say(msg::wait_for_ack_timeout_ms_177, limit);
       break;
   }
 }
@@ -77,17 +77,17 @@ uint32_t flash_writer_command(dn_handle_t handle, int command, int mode, int mcu
   // 2. Clear the result word and the acknowledge byte.
   const unsigned char zeros[3] = {0, 0, 0};
   if (route_write(route, base + 4, zeros, 3) != 3) {
-    print_message("%s", text.clear);
+    say(text.clear);
     return 0;
   }
   // 3. The block, from the command byte on.
   if (route_write(route, base + 7, block, 9) != 9) {
-    print_message("%s", text.write);
+    say(text.write);
     return 0;
   }
   // 4. Execute.
   if (route_write_byte(route, base + 7, code | kExecuteFlag) != 1) {
-    print_message("%s", text.execute);
+    say(text.execute);
     return 0;
   }
   // 5. The writer clears the execute flag when done.  The time limit is tested before the
@@ -108,7 +108,7 @@ uint32_t flash_writer_command(dn_handle_t handle, int command, int mode, int mcu
   if (route_read(route, base + 4, result, 4) != 4) return 0;
   // 7. The writer acknowledges with the code of the command it finished.
   if (result[2] != code) {
-    print_message("%s", text.acknowledge);
+    say(text.acknowledge);
     return 0;
   }
   // 8. The page-buffer query answers with the buffer's offset in SRAM.

@@ -102,48 +102,48 @@ int load_over_usb(dn_handle_t handle, int mcu_type, long image_length) {
   target_route route = make_route(handle, kModeUsb, mcu_type);
   bool family34 = is_family34(mcu_type);
   if (!request_reset(route, 0)) {
-    print_message(" [125]: ZK32 USB : USB Err! \t\n");
+    say(msg::zk32_usb_usb_err_125);
     return 0;
   }
-  print_message(" ZK32 USB : USB OK \t\n");
+  say(msg::writer_loaded_usb);
   write_loader_setup(route, sizeof kLoaderSetup / sizeof kLoaderSetup[0]);
   int count = static_cast<int>(image_length);
   if (route_write(route, sram_base(mcu_type), writer_image, count) != count) {
-    print_message(family34 ? " [126]: write file err! \t\n" : " [128]: write file err!\t\n");
+    say(family34 ? msg::write_file_err_126 : msg::write_file_err_128);
     return 0;
   }
   if (mcu_type == 1) route_write_byte(route, kType1StartFlag, 0x01);
   if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return 1;
-  print_message(family34 ? " [127]: start mcu err! \t\n" : " [129]: start mcu err! \t\n");
+  say(family34 ? msg::start_mcu_err_127 : msg::start_mcu_err_129);
   return 0;
 }
 
 int load_over_evk(dn_handle_t handle, int mcu_type, long image_length) {
   target_route route = make_route(handle, kModeEvk, mcu_type);
   if (!prepare_probe(handle, mcu_type)) {
-    print_message(" [130]: no evk device! \t\n");
+    say(msg::no_evk_device_130);
     return 0;
   }
   unsigned char read_back = 0;
   if (!check_vlane_link(route, mcu_type, &read_back)) {
-    print_message(" [131]: ZK32 EVK: Vlane err! \t\n");
+    say(msg::zk32_evk_vlane_err_131);
     return 0;
   }
   if (!request_reset(route, read_back)) {
-    print_message(" [132]: reset mcu err! \t\n");
+    say(msg::reset_mcu_err_132);
     return 0;
   }
-  print_message(" ZK32 EVK : Vlane OK \t\n");
+  say(msg::writer_loaded_evk);
   write_loader_setup(route, kLoaderSetupOverVlane);
   int count = static_cast<int>(image_length);
   if (route_write(route, sram_base(mcu_type), writer_image, count) != count) {
-    print_message(is_family34(mcu_type) ? " [133]: write file err! \t\n"
-                                        : " [134]: write file err! \t\n");
+    say(is_family34(mcu_type) ? msg::write_file_err_133
+                                        : msg::write_file_err_134);
     return 0;
   }
   if (mcu_type == 1) route_write_byte(route, kType1StartFlag, 0x01);
   if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return 1;
-  print_message(" [135]: start MCU err! \t\n");
+  say(msg::start_mcu_err_135);
   return 0;
 }
 
@@ -153,11 +153,11 @@ int load_flash_writer(dn_handle_t handle, int mcu_type, int mode) {
   long image_length = 0;
   switch (read_writer_image(&image_length)) {
     case image_result::cannot_open:
-      print_message(" [124]: open sram file err! \t\n");
+      say(msg::open_sram_file_err_124);
       return 0;
     case image_result::too_large:
       // The writer runs from an 8 KB buffer; a larger file is not a flash writer of ours.
-      print_message(" [180]: flash writer file too large! \t\n");
+      say(msg::flash_writer_file_too_large_180);
       return 0;
     case image_result::ok:
       break;
@@ -165,7 +165,7 @@ int load_flash_writer(dn_handle_t handle, int mcu_type, int mode) {
   // Refused before the core is touched: nothing has been written to the chip.  Without a
   // device (handle 0) the load goes on to report that, as for any image.
   if (is_simulator_writer(image_length) && handle != 0 && (handle & DN_HANDLE_SIMULATED) == 0) {
-    print_message(" [181]: flash writer file is for the simulator, not this device! \t\n");
+    say(msg::writer_for_simulator_181);
     return 0;
   }
   if (mode == kModeUsb) return load_over_usb(handle, mcu_type, image_length);

@@ -18,9 +18,9 @@ constexpr uint32_t kSaveBlock = 1024;
 
 void dump_to_console(uint32_t size, uint32_t start_address) {
   for (uint32_t i = 0; i < size; ++i) {
-    if (i % 16 == 0) print_message("\n %.6x: ", start_address + i);
-    if (i % 8 == 0) print_message(" ");
-    print_message("%.2x ", read_buffer[i]);
+    if (i % 16 == 0) say(msg::dump_row, start_address + i);
+    if (i % 8 == 0) say(msg::dump_gap);
+    say(msg::dump_byte, read_buffer[i]);
   }
   // No line break after the last byte: the caller's "\n Total Time" line ends the dump.
 }
@@ -47,7 +47,7 @@ void output_read_data(uint32_t size, uint32_t start_address) {
     return;
   }
   if (!output_path_set && !set_default_output_path()) {
-    print_message(" [74]:create file err! \t\n");
+    say(msg::create_file_err_74);
     return;
   }
   // The user's -o path is used exactly as typed; only the default path, built from the
@@ -55,14 +55,14 @@ void output_read_data(uint32_t size, uint32_t start_address) {
   std::FILE *file =
       output_path_set ? std::fopen(output_path, "wb") : open_native(output_path, "wb");
   if (file == nullptr) {
-    print_message(" [74]:create file err! \t\n");
+    say(msg::create_file_err_74);
     return;
   }
   uint32_t blocks = size / kSaveBlock;
   for (uint32_t k = 0; k < blocks; ++k) {
     if (std::fwrite(read_buffer + k * kSaveBlock, 1, kSaveBlock, file) < kSaveBlock) {
       std::fclose(file);
-      print_message("\n Write File err! \t\t\t\n");
+      say(msg::save_write_error);
       return;
     }
   }
@@ -72,9 +72,9 @@ void output_read_data(uint32_t size, uint32_t start_address) {
   // there.  Success is reported only once the bytes have left the buffer.
   if (written != rest || std::fflush(file) != 0) {
     std::fclose(file);
-    print_message("\n Write File err! \t\t\t\n");
+    say(msg::save_write_error);
     return;
   }
-  print_message("\n All %d bytes have been saved! \t\n", static_cast<int>(size));
+  say(msg::read_saved, static_cast<int>(size));
   std::fclose(file);
 }

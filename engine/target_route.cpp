@@ -28,21 +28,21 @@ target_route make_route(dn_handle_t handle, int mode, int mcu_type) {
   return route;
 }
 
-bool open_core_route(int mode, int mcu_type, const char *no_usb_line, const char *no_evk_line,
+bool open_core_route(int mode, int mcu_type, msg no_usb_line, msg no_evk_line,
                      target_route *route) {
   const dn_handle_t first = GetPrintDeviceHandle(kAnyDevice);
   const dn_handle_t second = GetPrintDeviceHandle2(kAnyDevice);
   *route = target_route{0, false, transfer_mode::none};
 
   if (first == 0 && second == 0) {
-    print_message("%s", no_usb_line);
+    say(no_usb_line);
     return false;
   }
 
   if (mode == kModeEvk) {
     // The probe test runs on the first handle; without one the probe cannot be there.
     if (first == 0 || !prepare_probe(first, mcu_type)) {
-      print_message("%s", no_evk_line);
+      say(no_evk_line);
       return false;
     }
     *route = make_route(first, mode, mcu_type);
@@ -52,7 +52,7 @@ bool open_core_route(int mode, int mcu_type, const char *no_usb_line, const char
   if (mode == kModeUsb) {
     const dn_handle_t handle = is_family34(mcu_type) ? second : first;
     if (handle == 0) {
-      print_message("%s", no_usb_line);
+      say(no_usb_line);
       return false;
     }
     *route = make_route(handle, mode, mcu_type);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "base/messages.h"
 #include "dnusb.h"
 
 // The library's transfer mode.  none: the route makes no transfer at all (the core operations
@@ -34,7 +35,7 @@ target_route make_route(dn_handle_t handle, int mode, int mcu_type);
 // given line and returns false.  In usb mode a device counts as present only when the handle
 // the MCU type uses is non-zero, so no transfer is ever sent to handle 0.  Any other mode code
 // gives a route that makes no transfer.
-bool open_core_route(int mode, int mcu_type, const char *no_usb_line, const char *no_evk_line,
+bool open_core_route(int mode, int mcu_type, msg no_usb_line, msg no_evk_line,
                      target_route *route);
 
 // Bytes moved, as the export reports them (0 on a route that makes no transfer).

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "tools/check/json_text.h"
-#include "tools/check/message_catalogue.h"
+#include "tools/check/line_kind.h"
 #include "tools/check/platform.h"
 #include "tools/check/progress_meter.h"
 
