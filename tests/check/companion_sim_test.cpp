@@ -80,6 +80,45 @@ TEST(Companion, ExitStatusSaysHowTheRunWent) {
   }
 }
 
+// Success needs the line that finishes the command: a program that stops early, says
+// something unknown or only reports progress never passes, and a verify whose read-back did
+// not finish is a failure, not a difference in the flash.
+TEST(Companion, SucceedsOnlyOnTheCompletionLineOfItsCommand) {
+  struct Case {
+    const char *name;
+    const char *script;  // the fake Orvane's body: $2 is the command word
+    std::vector<std::string> args;
+    int status;
+  };
+  const char *kDownloaded = "printf ' File Download to 0x000000: 5000 bytes \\t\\n'";
+  const Case cases[] = {
+      {"prints nothing", "true", {"4710", "rst", "-u"}, 1},
+      {"unlisted numbered line", "printf ' [999]: done\\n'", {"4710", "rst", "-u"}, 1},
+      {"only progress", "printf ' Flash Page Program at address 0 \\t\\n'",
+       {"4710", "wf", "0", "-i", "IMAGE", "-u"}, 1},
+      {"another command's completion", "printf ' Reset MCU \\n'", {"4710", "wf", "0", "-e", "1"}, 1},
+      {"its completion", "printf ' Reset MCU \\n'", {"4710", "rst", "-u"}, 0},
+      {"unknown command word", "printf ' Reset MCU \\n'", {"4710", "flash", "0", "-i", "IMAGE"}, 2},
+      {"verify, read-back stops silently", kDownloaded,
+       {"--verify", "4710", "wf", "0", "-i", "IMAGE", "-u"}, 1},
+      {"verify, read-back fails",
+       "if [ \"$2\" = rf ]; then printf ' [66]: read flash err!\\t\\n'; else printf ' File "
+       "Download to 0x000000: 5000 bytes \\t\\n'; fi",
+       {"--verify", "4710", "wf", "0", "-i", "IMAGE", "-u"}, 1},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    CompanionInstall setup;
+    const std::string fake = setup.install.path("fake-orvane");
+    harness::write_file(fake, std::string("#!/bin/sh\n") + c.script + "\n");
+    ASSERT_EQ(chmod(fake.c_str(), 0755), 0);
+    std::vector<std::string> args = {"--orvane", fake};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const harness::RunResult r = setup.run(args, nullptr);
+    EXPECT_EQ(r.exit_code, c.status) << r.out << r.err;
+  }
+}
+
 TEST(Companion, RelaysOrvanesLinesUnchangedOffATerminal) {
   CompanionInstall setup;
   harness::Simulator sim("--mode usb --type 1");

@@ -1,6 +1,7 @@
 // The steps of a run: find Orvane, run the command and relay its lines, judge the outcome
-// from the catalogue kinds of those lines, and for --verify read the downloaded range back
-// and compare it with the image.
+// from the kinds the message table gives those lines, and for --verify read the downloaded
+// range back and compare it with the image.  A run succeeds only when the line that says its
+// command finished came and no failure did: a run that just stops is a failure.
 #include "tools/check/check_run.h"
 
 #include <cstdio>
@@ -92,14 +93,18 @@ void verify_download(const std::string &orvane, const std::vector<std::string> &
     relay_begin(relay, "verify", "verify", shape_command(args));
     long exit_code = 0;
     const bool ran = run_step(orvane, args, relay, report, &exit_code);
+    // A read-back that did not say it saved the bytes left the file as it was: comparing it
+    // would report a failed read as differences in the flash.
     const bool read_ok = ran && exit_code == 0 && relay->refusals == 0 && relay->failures == 0 &&
+                         (relay->completes & kCompletesRead) != 0 &&
                          read_whole_file(temp, &readback);
     std::remove(temp.c_str());
     if (!ran) return;
     if (!read_ok) {
       report->status = kExitFailure;
-      report->error = "verify: the read-back failed" +
-                      (relay->first_problem.empty() ? "" : ": " + relay->first_problem);
+      report->error = "verify: the read-back failed: " +
+                      (relay->first_problem.empty() ? std::string("no completion")
+                                                    : relay->first_problem);
       return;
     }
   }
@@ -179,6 +184,10 @@ int run_check(const check_options &options) {
       report.error = "cannot find Orvane in " + searched + " (use --orvane PATH)";
     }
   }
+  if (report.error.empty() && shape.unknown_command) {
+    report.status = kExitRefused;
+    report.error = "unknown command: Orvane would do nothing with it";
+  }
   if (report.error.empty() && options.verify &&
       !(shape.character_form && shape.kind == command_kind::flash_download)) {
     report.status = kExitRefused;
@@ -195,6 +204,9 @@ int run_check(const check_options &options) {
         report.status = kExitRefused;
       } else if (relay.failures > 0) {
         report.status = kExitFailure;
+      } else if (shape.completed_by != 0 && (relay.completes & shape.completed_by) == 0) {
+        report.status = kExitFailure;
+        report.error = "no completion";
       } else if (options.verify) {
         verify_download(orvane, options.command, shape, &relay, &report);
       }

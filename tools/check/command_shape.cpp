@@ -19,6 +19,47 @@ bool is_character_word(const std::string &word) {
   return false;
 }
 
+// Wholly a hexadecimal number, as "bad" or "0x1f" is and "flash" is not.
+bool is_hex_number(const std::string &text) {
+  std::size_t i = text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0 ? 2 : 0;
+  if (i >= text.size()) return false;
+  for (; i < text.size(); ++i)
+    if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+  return true;
+}
+
+// Which lines finish a character command.
+unsigned character_completion(const std::string &word, const command_shape &shape,
+                              uint32_t erase_count) {
+  if (word == "wf") {
+    if (!shape.image.empty()) return kCompletesDownload;
+    return erase_count != 0 ? kCompletesErase : kCompletesFlashWrite;
+  }
+  if (word == "wc") return shape.image.empty() ? kCompletesMemoryWrite : kCompletesDownload;
+  if (word == "wa") return kCompletesMemoryWrite;
+  if (word == "rf" || word == "rc" || word == "ra") return kCompletesRead;
+  if (word == "rst") return kCompletesReset;
+  if (word == "run") return kCompletesRun;
+  if (word == "stop") return kCompletesStop;
+  if (word == "step") return kCompletesStep;
+  if (word == "bkp") return kCompletesBreakpoints;
+  if (word == "sws") return kCompletesSingleWire;
+  if (word == "ac") return kCompletesActivate;
+  if (word == "pc") return kCompletesListing;
+  return 0;  // ini: the chip is found in config.ini, nothing more
+}
+
+// Which lines finish a numeric command, by code (and object for a write).
+unsigned numeric_completion(uint32_t code, uint32_t object) {
+  static const unsigned kByCode[] = {
+      0, kCompletesDownload, kCompletesErase, kCompletesActivate, 0 /* setting */,
+      kCompletesRead, kCompletesMemoryWrite, kCompletesReset, kCompletesRun, kCompletesStop,
+      kCompletesStep, kCompletesListing, kCompletesBreakpoints, kCompletesSingleWire,
+      kCompletesHelp};
+  if (code == 6 && object == 1) return kCompletesFlashWrite;
+  return code < sizeof kByCode / sizeof kByCode[0] ? kByCode[code] : 0;
+}
+
 uint32_t hex_at(const std::vector<std::string> &args, std::size_t i) {
   return i < args.size() ? static_cast<uint32_t>(read_number(args[i], 16)) : 0;
 }
@@ -56,6 +97,7 @@ void shape_character(const std::vector<std::string> &args, command_shape *shape)
     if (args[i] == "-e" && has_value) erase_count = hex_at(args, i + 1);
     if (args[i] == "-s" && has_value) read_size = unit_size(args[i + 1]);
   }
+  shape->completed_by = character_completion(word, *shape, erase_count);
   if (word == "wf" && !shape->image.empty()) {
     shape->kind = command_kind::flash_download;
   } else if (word == "wf" && erase_count != 0) {
@@ -73,6 +115,13 @@ void shape_character(const std::vector<std::string> &args, command_shape *shape)
 void shape_numeric(const std::vector<std::string> &args, command_shape *shape) {
   const uint32_t code = hex_at(args, 0) & 0xff;
   const uint32_t object = hex_at(args, 1) & 0xff;
+  shape->completed_by = numeric_completion(code, object);
+  // A word where the object goes ("4710 flash ...") is a character command Orvane does not
+  // know: read as numbers it would pick a command code from the chip name.  A code 0 is
+  // refused by Orvane itself.
+  const bool word_in_place = args.size() >= 2 && std::isalpha(static_cast<unsigned char>(args[1][0])) &&
+                             !is_hex_number(args[1]);
+  shape->unknown_command = read_number(args[0], 16) != 0 && (word_in_place || code == 0 || code > 0xe);
   shape->address = hex_at(args, 2);
   shape->usb = hex_at(args, 3) == 1;
   if (code == 1 && args.size() == 6 && (object == 1 || object == 2)) {
@@ -134,7 +183,9 @@ int32_t read_number(const std::string &text, int base) {
 
 command_shape shape_command(const std::vector<std::string> &args) {
   command_shape shape;
-  if (args.size() >= 2 && is_character_word(args[1])) {
+  if (!args.empty() && args[0] == "help") {
+    shape.completed_by = kCompletesHelp;
+  } else if (args.size() >= 2 && is_character_word(args[1])) {
     shape.character_form = true;
     shape_character(args, &shape);
   } else if (!args.empty()) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
+
 enum class command_kind { flash_download, sram_download, erase, read, other };
 
 struct command_shape {
@@ -18,6 +20,12 @@ struct command_shape {
   uint64_t total = 0;           // bytes the progress lines count towards (0: not known)
   std::string image;            // the file after -i (downloads), as Orvane will open it
   bool usb = false;             // "-u" given
+  // The kCompletes... bits (base/messages.h) of the lines that say this command finished; 0
+  // for a command that finishes without a line ("ini", the numeric setting).
+  unsigned completed_by = 0;
+  // A command word Orvane does not know (it would do nothing and say nothing): the
+  // companion refuses it before anything runs.
+  bool unknown_command = false;
 };
 
 // args: the Orvane arguments (argument 1 onwards: CHIP COMMAND ... or the numeric form).

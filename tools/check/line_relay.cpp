@@ -52,6 +52,7 @@ void take_line(line_relay *relay, const std::string &raw) {
   const classified_line c = classify_line(text);
   if (c.kind == message_kind::refusal) ++relay->refusals;
   if (c.kind == message_kind::failure) ++relay->failures;
+  if (c.kind == message_kind::completion) relay->completes |= c.completes;
   if ((c.kind == message_kind::refusal || c.kind == message_kind::failure) &&
       relay->first_problem.empty())
     relay->first_problem = text;
@@ -92,6 +93,7 @@ void relay_begin(line_relay *relay, const char *step, const char *label,
   relay->pending.clear();
   relay->refusals = 0;
   relay->failures = 0;
+  relay->completes = 0;
   relay->first_problem.clear();
 }
 

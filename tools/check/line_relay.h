@@ -29,6 +29,7 @@ struct line_relay {
   std::size_t bar_width = 0;      // characters of the progress line on screen (0: none)
   int refusals = 0;
   int failures = 0;
+  unsigned completes = 0;         // kCompletes... bits of the completion lines seen
   std::string first_problem;      // the first refusal or failure line
 };
 
