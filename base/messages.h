@@ -255,6 +255,7 @@ enum class msg : int {
   text_line,
   writer_result_read_240,
   usb_mode_on_probe_241,
+  page_buffer_zero_242,
   count
 };
 

@@ -73,7 +73,7 @@ int command_sws(const character_line &line) {
 
 // step, stop, run, rst: three or four arguments, "-u" anywhere.
 int command_run_control(const character_line &line, msg count_message,
-                        void (*operation)(int, int)) {
+                        outcome (*operation)(int, int)) {
   if (!count_within(line, 3, 4)) {
     say(count_message);
     return 1;

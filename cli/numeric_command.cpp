@@ -156,7 +156,7 @@ void command_reset(const numeric_line &line) {
   reset_mcu(hex_argument(line, 4), mcu_type_of_row(line));
 }
 
-void command_run_control(const numeric_line &line, msg refusal, void (*operation)(int, int)) {
+void command_run_control(const numeric_line &line, msg refusal, outcome (*operation)(int, int)) {
   if (!object_is_mcu(line, refusal)) return;
   operation(usb_or_evk(line), mcu_type_of_row(line));
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "base/messages.h"
+
 constexpr int kTargetFlash = 1;
 constexpr int kTargetSram = 2;
 
@@ -15,21 +17,25 @@ inline bool erase_range_fits(uint32_t address, uint32_t sector_count) {
          0x100000000ull;
 }
 
-void download_image(int mode, int mcu_type, uint32_t address, int target_kind, const char *path);
-int erase_flash(int mode, int mcu_type, uint32_t address, uint32_t sector_count);
+// Every operation prints its lines and returns how it ended: kDone, or the failure line that
+// ended it (for a download that went on after a failed erase or page program, the first of
+// those).  The grammars do not look at it: the exit code never depends on it.
+outcome download_image(int mode, int mcu_type, uint32_t address, int target_kind,
+                       const char *path);
+outcome erase_flash(int mode, int mcu_type, uint32_t address, uint32_t sector_count);
 
-void reset_mcu(int mode, int mcu_type);
-void run_mcu(int mode, int mcu_type);
-void stop_mcu(int mode, int mcu_type);
-void step_mcu(int mode, int mcu_type);
-void set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]);
+outcome reset_mcu(int mode, int mcu_type);
+outcome run_mcu(int mode, int mcu_type);
+outcome stop_mcu(int mode, int mcu_type);
+outcome step_mcu(int mode, int mcu_type);
+outcome set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]);
 
-// The program counter into *pc.  False, with its line printed, when there is no device or
+// The program counter into *pc, or its line printed and returned when there is no device or
 // the read fails (then *pc is left alone).
-bool read_pc(int mode, int mcu_type, uint32_t *pc);
-void show_pc_in_listing(int mode, int mcu_type, const char *listing);
+outcome read_pc(int mode, int mcu_type, uint32_t *pc);
+outcome show_pc_in_listing(int mode, int mcu_type, const char *listing);
 
-void setup_single_wire(int mcu_type, const unsigned char bytes[4]);
-void activate_target(int mode, int mcu_type);
+outcome setup_single_wire(int mcu_type, const unsigned char bytes[4]);
+outcome activate_target(int mode, int mcu_type);
 
 #endif

@@ -6,6 +6,7 @@
 #include "base/console.h"
 #include "base/platform.h"
 #include "control/control.h"
+#include "control/download_plan.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
 #include "engine/target_registers.h"
@@ -13,14 +14,12 @@
 
 namespace {
 
-constexpr uint32_t kImageBufferSize = 1048576;
-constexpr uint32_t kSectorSize = 4096;
-constexpr uint32_t kPageSize = 256;
-constexpr uint32_t kPagesPerSector = kSectorSize / kPageSize;
+constexpr uint32_t kImageBufferSize = kMaxImageSize;
 constexpr uint32_t kSectorEraseLength = 4;  // the writer's length field for 'M'
 
-// One image buffer serves both variants: only one download runs per process.
+// One image buffer and one plan serve both variants: only one download runs per process.
 unsigned char image_buffer[kImageBufferSize];
+download_plan plan;
 
 // The lines that differ by variant: usb through WriteMem2 (types 3 and 4), usb through
 // WriteMem, and evk.
@@ -105,154 +104,110 @@ void print_summary(uint32_t address, uint32_t size, uint32_t start_ms) {
   say(msg::total_time, static_cast<int>(elapsed));
 }
 
-void download_to_flash(const download_target &t, uint32_t address, uint32_t size) {
+// Carries out the plan: per sector an erase, the page-buffer query, then per page its data
+// and the program command.  Ends with the first failure, or with kDone.
+outcome download_to_flash(const download_target &t, uint32_t address, uint32_t size) {
   uint32_t start_ms = clock_ms();
-  // An empty image has no sector to erase: leave the flash as it is and report 0 bytes.
-  if (size == 0) {
-    print_summary(address, 0, start_ms);
-    return;
-  }
-  uint32_t sectors = (size + kSectorSize - 1) / kSectorSize;
-  uint32_t pages = (size + kPageSize - 1) / kPageSize;
-  uint32_t tail = size % kPageSize;
-
-  // Full sectors: a failed erase or page program is reported and the download goes on.
-  for (uint32_t i = 0; i < sectors - 1; ++i) {
-    uint32_t sector_address = address + i * kSectorSize;
-    if (!erase_sector(t, sector_address)) {
-      say(msg::download_sector_erase_error, sector_address);
+  plan_flash_download(address, size, &plan);
+  outcome first_failure = kDone;
+  // A failure the download goes on after (outside the last sector); the first one is the
+  // download's outcome.
+  auto note = [&first_failure](outcome failure) {
+    if (first_failure == kDone) first_failure = failure;
+  };
+  for (uint32_t s = 0; s < plan.sector_count; ++s) {
+    const sector_step &sector = plan.sectors[s];
+    if (!erase_sector(t, sector.address)) {
+      const outcome failed = fail(msg::download_sector_erase_error, sector.address);
+      if (sector.last) return failed;
+      note(failed);
       continue;
     }
-    say(msg::download_sector_erased, sector_address);
+    say(msg::download_sector_erased, sector.address);
     uint32_t page_buffer = query_page_buffer(t);
-    if (page_buffer == 0) {
-      say(t.lines->page_buffer_error);
-      return;
-    }
-    for (uint32_t k = 0; k < kPagesPerSector; ++k) {
-      uint32_t flash_address = sector_address + k * kPageSize;
-      if (!write_page_data(t, page_buffer, i * kSectorSize + k * kPageSize, kPageSize)) {
-        say(t.lines->full_sector_write_error);
-        return;
-      }
-      if (!program_page(t, flash_address, kPageSize)) {
-        say(msg::download_page_error, flash_address);
+    if (page_buffer == 0) return fail(t.lines->page_buffer_error);
+    for (uint32_t k = 0; k < sector.page_count; ++k) {
+      const page_step &page = plan.pages[sector.first_page + k];
+      if (!write_page_data(t, page_buffer, page.image_offset, page.length))
+        return fail(sector.last ? t.lines->last_sector_write_error
+                                : t.lines->full_sector_write_error);
+      if (!program_page(t, page.flash_address, page.length)) {
+        const outcome failed = fail(msg::download_page_error, page.flash_address);
+        if (sector.last) return failed;
+        note(failed);
         continue;
       }
-      if (k % 4 == 0) say(msg::download_page_programmed, flash_address);
+      if (page.announced) say(msg::download_page_programmed, page.flash_address);
     }
   }
-
-  // Last sector: every failure ends the download without the summary.
-  uint32_t remaining_pages = pages - kPagesPerSector * (sectors - 1);
-  uint32_t last_offset = (sectors - 1) * kSectorSize;
-  uint32_t last_address = address + last_offset;
-  if (!erase_sector(t, last_address)) {
-    say(msg::download_sector_erase_error, last_address);
-    return;
-  }
-  say(msg::download_sector_erased, last_address);
-  uint32_t page_buffer = query_page_buffer(t);
-  if (page_buffer == 0) {
-    say(t.lines->page_buffer_error);
-    return;
-  }
-  for (uint32_t j = 0; j < remaining_pages; ++j) {
-    uint32_t length = (j == remaining_pages - 1 && tail != 0) ? tail : kPageSize;
-    uint32_t flash_address = last_address + j * kPageSize;
-    if (!write_page_data(t, page_buffer, last_offset + j * kPageSize, length)) {
-      say(t.lines->last_sector_write_error);
-      return;
-    }
-    if (!program_page(t, flash_address, length)) {
-      say(msg::download_page_error, flash_address);
-      return;
-    }
-    if (j % 4 == 0) say(msg::download_page_programmed, flash_address);
-  }
+  // An empty image has no sector to erase: the flash stays as it is and 0 bytes are reported.
   print_summary(address, size, start_ms);
+  return first_failure;
 }
 
-void download_to_sram(const download_target &t, uint32_t address, uint32_t size) {
+outcome download_to_sram(const download_target &t, uint32_t address, uint32_t size) {
   unsigned char start = start_byte(t.mcu_type);
   uint32_t start_ms = clock_ms();
   int count = static_cast<int>(size);
-  if (route_write(t.route, address, image_buffer, count) != count) {
-    say(t.lines->sram_write_error);
-    return;
-  }
-  if (t.mcu_type == 1) {
-    // Type 1 is outside the 3/4 family, so in usb mode this goes through WriteMem.
-    if (route_write_byte(t.route, kType1StartFlag, 0x01) != 1) {
-      say(t.lines->run_flag_error);
-      return;
-    }
-  }
-  if (route_write_byte(t.route, kCoreControl, start) != 1) {
-    say(t.lines->start_error);
-    return;
-  }
+  if (route_write(t.route, address, image_buffer, count) != count)
+    return fail(t.lines->sram_write_error);
+  // Type 1 is outside the 3/4 family, so in usb mode this goes through WriteMem.
+  if (t.mcu_type == 1 && route_write_byte(t.route, kType1StartFlag, 0x01) != 1)
+    return fail(t.lines->run_flag_error);
+  if (route_write_byte(t.route, kCoreControl, start) != 1) return fail(t.lines->start_error);
   uint32_t elapsed = clock_ms() - start_ms;
   say(msg::download_summary, address, count);
   say(msg::sram_download_total_time, static_cast<int>(elapsed));
+  return kDone;
 }
 
 // Reads the whole file into the zero-filled image buffer.  Files that do not fit are refused
-// before anything is read.  Returns false after printing the variant's line.
-bool read_image(const download_target &t, const char *path, uint32_t *size) {
+// before anything is read.
+outcome read_image(const download_target &t, const char *path, uint32_t *size) {
   // Only a regular file is an image: a folder, a FIFO (whose open would wait for a writer) or
   // a device such as /dev/zero is refused like a missing file.
   std::FILE *file = path != nullptr ? open_input_file(path) : nullptr;
-  if (file == nullptr) {
-    say(t.lines->open_error);
-    return false;
-  }
+  if (file == nullptr) return fail(t.lines->open_error);
   if (std::fseek(file, 0, SEEK_END) != 0) {
     std::fclose(file);
-    say(t.lines->open_error);
-    return false;
+    return fail(t.lines->open_error);
   }
   long length = std::ftell(file);
   if (length < 0 || static_cast<unsigned long>(length) > kImageBufferSize) {
     std::fclose(file);
-    say(t.lines->too_large);
-    return false;
+    return fail(t.lines->too_large);
   }
   std::fseek(file, 0, SEEK_SET);
   *size = static_cast<uint32_t>(length);
   std::fread(image_buffer, 1, *size, file);
   std::fclose(file);
-  return true;
+  return kDone;
 }
 
-void run_download(const download_target &t, uint32_t address, int target_kind,
-                  const char *path) {
+outcome run_download(const download_target &t, uint32_t address, int target_kind,
+                     const char *path) {
   std::memset(image_buffer, 0, sizeof image_buffer);
   // The writer is loaded for SRAM downloads too.
-  if (load_flash_writer(t.handle, t.mcu_type, t.mode) == 0) return;
+  if (const outcome o = load_flash_writer(t.handle, t.mcu_type, t.mode); o != kDone) return o;
   uint32_t size = 0;
-  if (!read_image(t, path, &size)) return;
-  if (target_kind == kTargetFlash) {
-    download_to_flash(t, address, size);
-  } else if (target_kind == kTargetSram) {
-    download_to_sram(t, address, size);
-  }
+  if (const outcome o = read_image(t, path, &size); o != kDone) return o;
+  if (target_kind == kTargetFlash) return download_to_flash(t, address, size);
+  if (target_kind == kTargetSram) return download_to_sram(t, address, size);
+  return kDone;  // the grammars pass only the two target kinds
 }
 
 }  // namespace
 
-void download_image(int mode, int mcu_type, uint32_t address, int target_kind,
-                    const char *path) {
-  if (mode != kModeUsb && mode != kModeEvk) return;
+outcome download_image(int mode, int mcu_type, uint32_t address, int target_kind,
+                       const char *path) {
+  // Another mode code (the numeric grammar passes any): nothing is done and nothing printed.
+  if (mode != kModeUsb && mode != kModeEvk) return kDone;
   dn_handle_t handle = open_target_handle(mode, mcu_type);
   download_target target = {handle, mode, mcu_type, make_route(handle, mode, mcu_type),
                             &kEvkLines};
   if (mode == kModeUsb) {
-    if (!usb_device_present(handle)) {
-      say(msg::no_usb_device_137);
-      return;
-    }
+    if (!usb_device_present(handle)) return fail(msg::no_usb_device_137);
     target.lines = target.route.long_layout ? &kUsbWriteMem2Lines : &kUsbWriteMemLines;
   }
-  run_download(target, address, target_kind, path);
+  return run_download(target, address, target_kind, path);
 }

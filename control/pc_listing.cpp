@@ -34,44 +34,41 @@ bool show_routine(const listing_symbol &symbol, uint32_t pc) {
 
 }  // namespace
 
-bool read_pc(int mode, int mcu_type, uint32_t *pc) {
+outcome read_pc(int mode, int mcu_type, uint32_t *pc) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, msg::no_usb_device_39, msg::no_evk_device_40,
-                       &route))
-    return false;
+  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_39,
+                                        msg::no_evk_device_40, &route);
+      o != kDone)
+    return o;
   unsigned char buffer[4] = {0, 0, 0, 0};
   // A route without transfers reads the counter as 0, which no routine encloses.
   if (route.transfer != transfer_mode::none &&
       route_read(route, kProgramCounter, buffer, 4) != 4) {
-    say(route.transfer == transfer_mode::vlane ? msg::read_pc_err_233
-                                                         : msg::read_pc_err_232);
-    return false;
+    return fail(route.transfer == transfer_mode::vlane ? msg::read_pc_err_233
+                                                       : msg::read_pc_err_232);
   }
   *pc = load_le32(buffer);
-  return true;
+  return kDone;
 }
 
-void show_pc_in_listing(int mode, int mcu_type, const char *listing) {
+outcome show_pc_in_listing(int mode, int mcu_type, const char *listing) {
   // Opened as bytes: the reader drops the CR of CR LF itself, so offsets stay exact.  Only a
   // regular file is a listing (a folder or a FIFO is not, and the PC is then not read).
   std::FILE *file = open_input_file(listing);
-  if (file == nullptr) {
-    say(msg::open_lst_err_38);
-    return;
-  }
+  if (file == nullptr) return fail(msg::open_lst_err_38);
   listing_reader_open(&reader, file);
   scan_listing_symbols(&reader, &symbols);
-  if (symbols.overflowed)
-    say(msg::too_many_symbols_210, kMaxSymbols);
-
+  if (symbols.overflowed) say(msg::too_many_symbols_210, kMaxSymbols);
   uint32_t pc = 0;
-  if (!read_pc(mode, mcu_type, &pc)) {
+  const outcome read = read_pc(mode, mcu_type, &pc);
+  if (read != kDone) {
     std::fclose(file);
-    return;
+    return read;
   }
   for (int j = find_enclosing_symbol(&symbols, 0, pc); j >= 0;
        j = find_enclosing_symbol(&symbols, j + 1, pc)) {
     if (show_routine(symbols.entries[j], pc)) break;
   }
   std::fclose(file);
+  return kDone;
 }

@@ -22,85 +22,77 @@ const failure_lines kStepFailed = {msg::step_mcu_err_228, msg::step_mcu_err_229}
 const failure_lines kBreakpointsFailed = {msg::set_break_point_err_230,
                                           msg::set_break_point_err_231};
 
-// False, with the operation's line printed, when a transfer moved fewer bytes than asked.  A
-// route that makes no transfer (a mode code neither usb nor evk) never fails.
-bool moved(const target_route &route, int got, int wanted, const failure_lines &lines) {
-  if (route.transfer == transfer_mode::none || got == wanted) return true;
-  say(route.transfer == transfer_mode::vlane ? lines.evk : lines.usb);
-  return false;
+// kDone, or the operation's line printed and returned, when a transfer moved fewer bytes
+// than asked.  A route that makes no transfer (a mode code neither usb nor evk) never fails.
+outcome moved(const target_route &route, int got, int wanted, const failure_lines &lines) {
+  if (route.transfer == transfer_mode::none || got == wanted) return kDone;
+  return fail(route.transfer == transfer_mode::vlane ? lines.evk : lines.usb);
 }
 
 // Reads one register byte, ORs in set_bits, ANDs with keep_bits and writes it back.
-bool modify_register(const target_route &route, uint32_t address, unsigned char set_bits,
-                     unsigned char keep_bits, const failure_lines &lines) {
-  if (route.transfer == transfer_mode::none) return true;
+outcome modify_register(const target_route &route, uint32_t address, unsigned char set_bits,
+                        unsigned char keep_bits, const failure_lines &lines) {
+  if (route.transfer == transfer_mode::none) return kDone;
   unsigned char value = 0;
-  if (!moved(route, route_read(route, address, &value, 1), 1, lines)) return false;
+  const outcome read = moved(route, route_read(route, address, &value, 1), 1, lines);
+  if (read != kDone) return read;
   value = static_cast<unsigned char>((value | set_bits) & keep_bits);
   return moved(route, route_write(route, address, &value, 1), 1, lines);
 }
 
 // The program counter register, little-endian.  A route without transfers reads it as 0.
-bool read_program_counter(const target_route &route, uint32_t *pc, const failure_lines &lines) {
+outcome read_program_counter(const target_route &route, uint32_t *pc, const failure_lines &lines) {
   unsigned char buffer[4] = {0, 0, 0, 0};
-  if (!moved(route, route_read(route, kProgramCounter, buffer, 4), 4, lines)) return false;
+  const outcome read = moved(route, route_read(route, kProgramCounter, buffer, 4), 4, lines);
+  if (read != kDone) return read;
   *pc = load_le32(buffer);
-  return true;
+  return kDone;
 }
 
 }  // namespace
 
-void reset_mcu(int mode, int mcu_type) {
+outcome reset_mcu(int mode, int mcu_type) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, msg::no_usb_device_42, msg::no_evk_device_43,
-                       &route))
-    return;
-  if (!moved(route, route_write_byte(route, kResetRegister, kResetValue), 1, kResetFailed)) return;
+  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_42, msg::no_evk_device_43, &route); o != kDone) return o;
+  if (const outcome o = moved(route, route_write_byte(route, kResetRegister, kResetValue), 1, kResetFailed); o != kDone) return o;
   say(msg::reset_done);
+  return kDone;
 }
 
-void run_mcu(int mode, int mcu_type) {
+outcome run_mcu(int mode, int mcu_type) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, msg::no_usb_device_45, msg::no_evk_device_46,
-                       &route))
-    return;
-  if (!modify_register(route, kRunControl, kRunReleaseBit, 0xff, kRunFailed) ||
-      !modify_register(route, kCoreControl, 0, static_cast<unsigned char>(~kCoreHaltBit),
-                       kRunFailed))
-    return;
+  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_45, msg::no_evk_device_46, &route); o != kDone) return o;
+  if (const outcome o = modify_register(route, kRunControl, kRunReleaseBit, 0xff, kRunFailed); o != kDone) return o;
+  if (const outcome o = modify_register(route, kCoreControl, 0, static_cast<unsigned char>(~kCoreHaltBit),
+                              kRunFailed); o != kDone) return o;
   say(msg::run_done);
+  return kDone;
 }
 
-void stop_mcu(int mode, int mcu_type) {
+outcome stop_mcu(int mode, int mcu_type) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, msg::no_usb_device_48, msg::no_evk_device_49,
-                       &route))
-    return;
+  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_48, msg::no_evk_device_49, &route); o != kDone) return o;
   uint32_t pc = 0;
-  if (!modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStopFailed) ||
-      !read_program_counter(route, &pc, kStopFailed))
-    return;
+  if (const outcome o = modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStopFailed); o != kDone) return o;
+  if (const outcome o = read_program_counter(route, &pc, kStopFailed); o != kDone) return o;
   say(msg::stop_done, pc);
+  return kDone;
 }
 
-void step_mcu(int mode, int mcu_type) {
+outcome step_mcu(int mode, int mcu_type) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, msg::no_usb_device_51, msg::no_evk_device_52,
-                       &route))
-    return;
+  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_51, msg::no_evk_device_52, &route); o != kDone) return o;
   uint32_t pc = 0;
-  if (!modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStepFailed) ||
-      !modify_register(route, kRunControl, kRunReleaseBit, 0xff, kStepFailed) ||
-      !read_program_counter(route, &pc, kStepFailed))
-    return;
+  if (const outcome o = modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStepFailed); o != kDone) return o;
+  if (const outcome o = modify_register(route, kRunControl, kRunReleaseBit, 0xff, kStepFailed); o != kDone) return o;
+  if (const outcome o = read_program_counter(route, &pc, kStepFailed); o != kDone) return o;
   say(msg::step_done, pc);
+  return kDone;
 }
 
-void set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]) {
+outcome set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]) {
   target_route route;
-  if (!open_core_route(mode, mcu_type, msg::no_usb_device_54, msg::no_evk_device_55,
-                       &route))
-    return;
+  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_54, msg::no_evk_device_55, &route); o != kDone) return o;
   // Entry n: address bits 0-23 little-endian, then the enable byte.  Entry 0's enable byte
   // is the run control register, so writing entry 0 also clears its release bit.
   for (uint32_t n = 0; n < 4; ++n) {
@@ -108,9 +100,9 @@ void set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]) {
     unsigned char entry[4];
     store_le32(entry, address);
     entry[3] = address != 0 ? 1 : 0;
-    if (!moved(route, route_write(route, kBreakpointEntries + 4 * n, entry, 4), 4,
-               kBreakpointsFailed))
-      return;
+    if (const outcome o = moved(route, route_write(route, kBreakpointEntries + 4 * n, entry, 4), 4,
+                      kBreakpointsFailed); o != kDone) return o;
   }
   say(msg::breakpoints_done);
+  return kDone;
 }

@@ -58,12 +58,9 @@ bool activation_pass(dn_handle_t probe, int mcu_type) {
 
 }  // namespace
 
-void setup_single_wire(int mcu_type, const unsigned char bytes[4]) {
+outcome setup_single_wire(int mcu_type, const unsigned char bytes[4]) {
   const dn_handle_t probe = open_probe();
-  if (probe == 0) {
-    say(msg::no_evk_device_55);
-    return;
-  }
+  if (probe == 0) return fail(msg::no_evk_device_55);
   // Sums are formed on the byte values and do not wrap: P = 0xff addresses 0x101.
   const uint32_t probe_register = bytes[0];
   const unsigned char probe_value = bytes[1];
@@ -83,28 +80,20 @@ void setup_single_wire(int mcu_type, const unsigned char bytes[4]) {
   // nothing is a dead link even when the value written was 0.
   unsigned char read_back = 0;
   const int got = route_read(route, target_register + 2, &read_back, 1);
-  if (got == 1 && read_back == target_value)
-    say(msg::single_wire_ok);
-  else
-    say(msg::zk32_evk_vlane_err_56);
+  if (got != 1 || read_back != target_value) return fail(msg::zk32_evk_vlane_err_56);
+  say(msg::single_wire_ok);
+  return kDone;
 }
 
-void activate_target(int mode, int mcu_type) {
+outcome activate_target(int mode, int mcu_type) {
   const dn_handle_t probe = open_probe();
-  if (probe == 0 || mode == kModeUsb) {
-    say(msg::only_support_evk_mode_61);
-    return;
-  }
+  if (probe == 0 || mode == kModeUsb) return fail(msg::only_support_evk_mode_61);
   for (int pass = 0; pass < 2; ++pass) {
-    if (!activation_pass(probe, mcu_type)) {
-      say(msg::activate_timeout_62);
-      return;
-    }
+    if (!activation_pass(probe, mcu_type)) return fail(msg::activate_timeout_62);
   }
   unsigned char status = 0;
   route_read(vlane_route(probe, mcu_type), kActivationStatus, &status, 1);
-  if (status == 'S' || status == 'U')
-    say(msg::activate_done);
-  else
-    say(msg::activate_failed_63);
+  if (status != 'S' && status != 'U') return fail(msg::activate_failed_63);
+  say(msg::activate_done);
+  return kDone;
 }

@@ -68,9 +68,11 @@ walk_outcome walk_port(const dn_port *port, dn_layout layout, uint32_t wanted,
     unsigned char identity[4] = {0, 0, 0, 0};
     dn_retrying_read(handle, layout, kIdentityAddress, identity, 4, 0, 3072);
 
-    // 9. Accept on a matching identity or when any device will do.
+    // 9. Accept on a matching identity or when any device will do.  The identity bytes are
+    // the upper half of the probe id word: an EVK probe's handle says so.
     if (wanted == kAnyDevice || load_le32(identity) == wanted) {
-      *found = handle;
+      const bool probe = (load_le32(identity) & 0xFFFF) == kEvkProbeId;
+      *found = handle | (probe ? DN_HANDLE_PROBE : 0u);
       return kWalkAccepted;
     }
     dn_handle_close(handle);

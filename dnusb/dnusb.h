@@ -44,10 +44,14 @@ extern "C" {
 
 /* A device handle: a 32-bit value, 0 for none.  Handles are never closed by the library and
  * stay valid until the process ends; there is no close call.  A handle of a simulated device
- * (zk32-sim) has DN_HANDLE_SIMULATED set, and a handle of a real device never has it; the
- * other bits are an index private to the library. */
+ * (zk32-sim) has DN_HANDLE_SIMULATED set, and a handle of a real device never has it.  A
+ * handle from the device search has DN_HANDLE_PROBE set when the identity read showed an
+ * EVK probe (device bytes 0x7e, 0x7f: 0x18, 0x08, the upper half of the probe id word), so a
+ * caller that wants the chip itself can tell without a transfer of its own.  The other bits
+ * are an index private to the library. */
 typedef uint32_t dn_handle_t;
 #define DN_HANDLE_SIMULATED 0x00010000u
+#define DN_HANDLE_PROBE 0x00020000u
 
 /* Common to the transfer calls below:
  *  - an unknown or 0 handle fails like a device that was unplugged: nothing is sent and the

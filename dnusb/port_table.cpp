@@ -51,7 +51,7 @@ size_t override_count = 0;
 
 // The table slot a handle names, or kMaxHandles for a value no handle ever had.
 uint32_t slot_of(dn_handle_t handle) {
-  uint32_t index = handle & ~DN_HANDLE_SIMULATED;
+  uint32_t index = handle & ~(DN_HANDLE_SIMULATED | DN_HANDLE_PROBE);
   if (index == 0 || index > kMaxHandles) return kMaxHandles;
   return index - 1;
 }

@@ -50,126 +50,105 @@ wait_result wait_not_busy(const target_route &route, uint32_t since) {
   return wait_result::done;
 }
 
-// The time-out lines carry the limit, so they stay literal formats.
-void print_read_timeout(bool evk, int mcu_type) {
-  const int limit = static_cast<int>(kBusyLimitMs);
-  if (evk)
-    say(msg::analog_timeout_120, limit);
-  else if (is_family34(mcu_type))
-    say(msg::analog_timeout_112, limit);
-  else
-    say(msg::analog_timeout_113, limit);
+// The time-out lines of a read and of a write (which reads "read analog register timeout" too).
+msg read_timeout(bool evk, int mcu_type) {
+  if (evk) return msg::analog_timeout_120;
+  return is_family34(mcu_type) ? msg::analog_timeout_112 : msg::analog_timeout_113;
 }
 
-// A write's time-out reads "read analog register timeout" too.
-void print_write_timeout(bool evk, int mcu_type) {
-  const int limit = static_cast<int>(kBusyLimitMs);
-  if (evk)
-    say(msg::analog_timeout_123, limit);
-  else if (is_family34(mcu_type))
-    say(msg::analog_timeout_115, limit);
-  else
-    say(msg::analog_timeout_116, limit);
+msg write_timeout(bool evk, int mcu_type) {
+  if (evk) return msg::analog_timeout_123;
+  return is_family34(mcu_type) ? msg::analog_timeout_115 : msg::analog_timeout_116;
 }
 
-bool read_analog(const target_route &route, bool evk, int mcu_type, uint32_t address,
+outcome read_analog(const target_route &route, bool evk, int mcu_type, uint32_t address,
                  uint32_t size) {
   std::memset(read_buffer, 0, sizeof read_buffer);
   for (uint32_t i = 0; i < size; ++i) {
     // The analog address is 8 bits wide: it wraps from 0xff to 0x00.
     if (route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i)) != 1 ||
         route_write_byte(route, kAnalogControl, kStartRead) != 1) {
-      say(failed(evk).read);
-      return false;
+      return fail(failed(evk).read);
     }
     switch (wait_not_busy(route, clock_ms())) {
       case wait_result::read_failed:
-        say(failed(evk).read_busy);
-        return false;
+        return fail(failed(evk).read_busy);
       case wait_result::timed_out:
-        print_read_timeout(evk, mcu_type);
-        return false;
+        return fail(read_timeout(evk, mcu_type), static_cast<int>(kBusyLimitMs));
       case wait_result::done:
         break;
     }
     if (route_read(route, kAnalogData, read_buffer + i, 1) != 1) {
-      say(failed(evk).data);
-      return false;
+      return fail(failed(evk).data);
     }
     if ((i + 1) % kProgressStep == 0)
       say(msg::bytes_finished, static_cast<int>(i + 1));
   }
-  output_read_data(size, address);
-  return true;
+  return output_read_data(size, address);
 }
 
 // The 100 ms limit covers the whole write command, not each byte.
-bool write_analog(const target_route &route, bool evk, int mcu_type, uint32_t address,
+outcome write_analog(const target_route &route, bool evk, int mcu_type, uint32_t address,
                   uint32_t size, uint32_t data) {
   const uint32_t since = clock_ms();
   for (uint32_t i = 0; i < size; ++i) {
     if (route_write_byte(route, kAnalogAddress, static_cast<unsigned char>(address + i)) != 1 ||
         route_write_byte(route, kAnalogData, static_cast<unsigned char>(data >> (8 * i))) != 1 ||
         route_write_byte(route, kAnalogControl, kStartWrite) != 1) {
-      say(failed(evk).write);
-      return false;
+      return fail(failed(evk).write);
     }
     switch (wait_not_busy(route, since)) {
       case wait_result::read_failed:
-        say(failed(evk).write_busy);
-        return false;
+        return fail(failed(evk).write_busy);
       case wait_result::timed_out:
-        print_write_timeout(evk, mcu_type);
-        return false;
+        return fail(write_timeout(evk, mcu_type), static_cast<int>(kBusyLimitMs));
       case wait_result::done:
         break;
     }
     if (route_write_byte(route, kAnalogControl, 0x00) != 1) {
-      say(failed(evk).write);
-      return false;
+      return fail(failed(evk).write);
     }
   }
   say(msg::write_done, static_cast<int>(size), address);
-  return true;
+  return kDone;
 }
 
 }  // namespace
 
-void access_analog_register(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data,
-                            int op) {
+outcome access_analog_register(int mode, int mcu_type, uint32_t address, uint32_t size,
+                               uint32_t data, int op) {
   const uint32_t started = clock_ms();  // no address test is made
   const bool evk = mode == kModeEvk;
   dn_handle_t handle = 0;
   if (mode == kModeUsb) {
     // In usb mode the size tests come before the device is opened.
     if (op == kOpRead && size > kReadBufferSize) {
-      say(msg::read_memory_size_exceed_86);
-      return;
+      return fail(msg::read_memory_size_exceed_86);
     }
     if (op == kOpWrite && size > 4) {
-      say(msg::write_memory_size_exceed_114);
-      return;
+      return fail(msg::write_memory_size_exceed_114);
     }
     handle = open_target_handle(mode, mcu_type);
+    if (is_probe_handle(handle)) return fail(msg::usb_mode_on_probe_241);
   } else if (evk) {
     handle = open_target_handle(mode, mcu_type);
     if (!prepare_probe(handle, mcu_type)) {
-      say(msg::no_evk_device_117);
-      return;
+      return fail(msg::no_evk_device_117);
     }
     if (op == kOpRead && size > kReadBufferSize) {
-      say(msg::read_memory_size_exceed_86);
-      return;
+      return fail(msg::read_memory_size_exceed_86);
     }
     if (op == kOpWrite && size > 4) {
-      say(msg::write_memory_size_exceed_122);
-      return;
+      return fail(msg::write_memory_size_exceed_122);
     }
   }
+  outcome ended = kDone;
   if (mode == kModeUsb || evk) {
     target_route route = make_route(handle, mode, mcu_type);
-    if (op == kOpRead && !read_analog(route, evk, mcu_type, address, size)) return;
-    if (op == kOpWrite && !write_analog(route, evk, mcu_type, address, size, data)) return;
+    if (op == kOpRead) ended = read_analog(route, evk, mcu_type, address, size);
+    if (op == kOpWrite) ended = write_analog(route, evk, mcu_type, address, size, data);
+    if (!read_finished(ended)) return ended;
   }
   say(msg::access_total_time, static_cast<int>(clock_ms() - started));
+  return ended;
 }

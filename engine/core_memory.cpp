@@ -58,15 +58,14 @@ const core_messages kRegisterMessages = {
 
 // Reads size bytes in chunks of 1024 into read_buffer, then shows or saves them.  The short
 // read messages are the same for both operations.
-bool read_chunks(const target_route &route, bool evk, uint32_t address, uint32_t size) {
+outcome read_chunks(const target_route &route, bool evk, uint32_t address, uint32_t size) {
   msg read_error = evk ? msg::read_memory_err_88 : msg::read_memory_err_80;
   const uint32_t chunks = size / kReadChunk;
   for (uint32_t i = 0; i < chunks; ++i) {
     uint32_t offset = kReadChunk * i;
     if (route_read(route, address + offset, read_buffer + offset, kReadChunk) !=
         static_cast<int>(kReadChunk)) {
-      say(read_error);
-      return false;
+      return fail(read_error);
     }
     say(msg::bytes_finished, static_cast<int>(offset + kReadChunk));
   }
@@ -75,14 +74,12 @@ bool read_chunks(const target_route &route, bool evk, uint32_t address, uint32_t
     uint32_t offset = size - tail;
     if (route_read(route, address + offset, read_buffer + offset, static_cast<int>(tail)) !=
         static_cast<int>(tail)) {
-      say(read_error);
-      return false;
+      return fail(read_error);
     }
     if (tail > kTailProgressAbove)
       say(msg::bytes_finished, static_cast<int>(size));
   }
-  output_read_data(size, address);
-  return true;
+  return output_read_data(size, address);
 }
 
 // write_scratch := the first size bytes of data, least significant first.
@@ -91,50 +88,47 @@ void fill_write_scratch(uint32_t size, uint32_t data) {
     write_scratch[i] = static_cast<unsigned char>(data >> (8 * i));
 }
 
-bool access_over_usb(const core_messages &text, int mcu_type, uint32_t address, uint32_t size,
+outcome access_over_usb(const core_messages &text, int mcu_type, uint32_t address, uint32_t size,
                      uint32_t data, int op) {
   if (op == kOpRead) {
     if (size > kReadBufferSize) {
-      say(text.usb_read_size);
-      return false;
+      return fail(text.usb_read_size);
     }
     std::memset(read_buffer, 0, sizeof read_buffer);
     dn_handle_t handle = open_target_handle(kModeUsb, mcu_type);
+    if (is_probe_handle(handle)) return fail(msg::usb_mode_on_probe_241);
     return read_chunks(make_route(handle, kModeUsb, mcu_type), false, address, size);
   }
   if (op == kOpWrite) {
     std::memset(write_scratch, 0, sizeof write_scratch);
     if (size > sizeof write_scratch) {
-      say(text.usb_write_size);
-      return false;
+      return fail(text.usb_write_size);
     }
     fill_write_scratch(size, data);
     dn_handle_t handle = open_target_handle(kModeUsb, mcu_type);
+    if (is_probe_handle(handle)) return fail(msg::usb_mode_on_probe_241);
     target_route route = make_route(handle, kModeUsb, mcu_type);
     if (route_write(route, address, write_scratch, static_cast<int>(size)) !=
         static_cast<int>(size)) {
-      say(is_family34(mcu_type) ? text.usb_write_err_34 : text.usb_write_err_other);
-      return false;
+      return fail(is_family34(mcu_type) ? text.usb_write_err_34 : text.usb_write_err_other);
     }
     say(msg::write_done, static_cast<int>(size), address);
   }
-  return true;
+  return kDone;
 }
 
-bool access_over_evk(const core_messages &text, int mcu_type, uint32_t address, uint32_t size,
+outcome access_over_evk(const core_messages &text, int mcu_type, uint32_t address, uint32_t size,
                      uint32_t data, int op) {
   const bool family34 = is_family34(mcu_type);
   dn_handle_t handle = open_target_handle(kModeEvk, mcu_type);
   // The probe test comes before the size test: a missing probe is reported first.
   if (!prepare_probe(handle, mcu_type)) {
-    say(text.evk_no_probe);
-    return false;
+    return fail(text.evk_no_probe);
   }
   target_route route = make_route(handle, kModeEvk, mcu_type);
   if (op == kOpRead) {
     if (size > kReadBufferSize) {
-      say(text.evk_read_size);
-      return false;
+      return fail(text.evk_read_size);
     }
     std::memset(read_buffer, 0, sizeof read_buffer);
     return read_chunks(route, true, address, size);
@@ -142,54 +136,51 @@ bool access_over_evk(const core_messages &text, int mcu_type, uint32_t address, 
   if (op == kOpWrite) {
     std::memset(write_scratch, 0, sizeof write_scratch);
     if (size > sizeof write_scratch) {
-      say(text.evk_write_size);
-      return false;
+      return fail(text.evk_write_size);
     }
     fill_write_scratch(size, data);
     // The probe control byte goes out once more right before the data.
     if (write_probe_control(handle, mcu_type) != 1) {
-      say(family34 ? text.evk_probe_err_34 : text.evk_probe_err_other);
-      return false;
+      return fail(family34 ? text.evk_probe_err_34 : text.evk_probe_err_other);
     }
     if (route_write(route, address, write_scratch, static_cast<int>(size)) !=
         static_cast<int>(size)) {
-      say(family34 ? text.evk_data_err_34 : text.evk_data_err_other);
-      return false;
+      return fail(family34 ? text.evk_data_err_34 : text.evk_data_err_other);
     }
     say(msg::write_done, static_cast<int>(size), address);
   }
-  return true;
+  return kDone;
 }
 
 // Steps 2 to 6, after the address test.
-void access_core(const core_messages &text, int mode, int mcu_type, uint32_t address, uint32_t size,
-                 uint32_t data, int op) {
+outcome access_core(const core_messages &text, int mode, int mcu_type, uint32_t address,
+                    uint32_t size, uint32_t data, int op) {
   const uint32_t started = clock_ms();
-  bool finished = true;
+  outcome ended = kDone;
   if (mode == kModeUsb)
-    finished = access_over_usb(text, mcu_type, address, size, data, op);
+    ended = access_over_usb(text, mcu_type, address, size, data, op);
   else if (mode == kModeEvk)
-    finished = access_over_evk(text, mcu_type, address, size, data, op);
-  if (finished) say(msg::access_total_time, static_cast<int>(clock_ms() - started));
+    ended = access_over_evk(text, mcu_type, address, size, data, op);
+  if (read_finished(ended)) say(msg::access_total_time, static_cast<int>(clock_ms() - started));
+  return ended;
 }
 
 }  // namespace
 
-void access_sram(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data, int op) {
+outcome access_sram(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data,
+                    int op) {
   if (address < sram_base(mcu_type)) {
-    say(is_family34(mcu_type) ? msg::sram_memory_address_exceed_77
-                                        : msg::sram_memory_address_exceed_78);
-    return;
+    return fail(is_family34(mcu_type) ? msg::sram_memory_address_exceed_77
+                                      : msg::sram_memory_address_exceed_78);
   }
-  access_core(kSramMessages, mode, mcu_type, address, size, data, op);
+  return access_core(kSramMessages, mode, mcu_type, address, size, data, op);
 }
 
-void access_digital_register(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data,
-                             int op) {
+outcome access_digital_register(int mode, int mcu_type, uint32_t address, uint32_t size,
+                                uint32_t data, int op) {
   if (address >= sram_base(mcu_type)) {
-    say(is_family34(mcu_type) ? msg::digital_register_size_exceed_94
-                                        : msg::digital_register_size_exceed_95);
-    return;
+    return fail(is_family34(mcu_type) ? msg::digital_register_size_exceed_94
+                                      : msg::digital_register_size_exceed_95);
   }
-  access_core(kRegisterMessages, mode, mcu_type, address, size, data, op);
+  return access_core(kRegisterMessages, mode, mcu_type, address, size, data, op);
 }

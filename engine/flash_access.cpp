@@ -14,26 +14,25 @@ constexpr uint32_t kFlashChunk = 8;  // the most one flash read command moves
 constexpr uint32_t kProgressStep = 1024;
 
 // Returns false when the read stopped on a failure (its message printed).
-bool read_flash(const target_route &route, int mode, int mcu_type, uint32_t address,
+outcome read_flash(const target_route &route, int mode, int mcu_type, uint32_t address,
                 uint32_t size) {
   const bool evk = mode == kModeEvk;
   const uint32_t base = sram_base(mcu_type);
   if (size > kReadBufferSize) {
-    say(msg::read_memory_size_exceed_104);
-    return false;
+    return fail(msg::read_memory_size_exceed_104);
   }
   std::memset(read_buffer, 0, sizeof read_buffer);
 
   const uint32_t chunks = size / kFlashChunk;
   for (uint32_t i = 0; i < chunks; ++i) {
     uint32_t offset = kFlashChunk * i;
+    outcome ended = kDone;
     if (flash_writer_command(route.handle, kWriterFlashRead, mode, mcu_type, address + offset,
-                             kFlashChunk) == 0)
-      return false;
+                             kFlashChunk, &ended) == 0)
+      return ended;
     if (route_read(route, base + 8, read_buffer + offset, kFlashChunk) !=
         static_cast<int>(kFlashChunk)) {
-      say(evk ? msg::read_flash_err_73 : msg::read_flash_err_66);
-      return false;
+      return fail(evk ? msg::read_flash_err_73 : msg::read_flash_err_66);
     }
     if ((offset + kFlashChunk) % kProgressStep == 0)
       say(msg::bytes_finished, static_cast<int>(offset + kFlashChunk));
@@ -42,61 +41,67 @@ bool read_flash(const target_route &route, int mode, int mcu_type, uint32_t addr
   const uint32_t tail = size % kFlashChunk;
   if (tail != 0) {
     uint32_t offset = size - tail;
+    outcome ended = kDone;
     if (flash_writer_command(route.handle, kWriterFlashRead, mode, mcu_type, address + offset,
-                             tail) == 0)
-      return false;
+                             tail, &ended) == 0)
+      return ended;
     // One or two bytes come back in the result word, more from B + 8.
     uint32_t from = tail <= 2 ? base + 4 : base + 8;
     if (route_read(route, from, read_buffer + offset, static_cast<int>(tail)) !=
         static_cast<int>(tail)) {
-      say(evk ? msg::read_flash_err_74 : msg::read_flash_err_67);
-      return false;
+      return fail(evk ? msg::read_flash_err_74 : msg::read_flash_err_67);
     }
     say(msg::bytes_finished, static_cast<int>(size));
   }
-  output_read_data(size, address);
-  return true;
+  return output_read_data(size, address);
 }
 
 // Programs the bytes of data, least significant first, one page program command each.
 // Nothing is erased: each byte is programmed over what the flash holds.
-bool write_flash(const target_route &route, int mode, int mcu_type, uint32_t address, uint32_t size,
+outcome write_flash(const target_route &route, int mode, int mcu_type, uint32_t address, uint32_t size,
                  uint32_t data) {
   const bool evk = mode == kModeEvk;
+  outcome ended = kDone;
   uint32_t page_buffer =
-      flash_writer_command(route.handle, kWriterPageBufferQuery, mode, mcu_type, 0, 0);
-  if (page_buffer == 0) return false;
+      flash_writer_command(route.handle, kWriterPageBufferQuery, mode, mcu_type, 0, 0, &ended);
+  // The writer's page buffer lies in SRAM, never at 0: a 0 that came without a failure is
+  // a writer that answered nonsense.
+  if (page_buffer == 0) return ended != kDone ? ended : fail(msg::page_buffer_zero_242);
   std::memset(write_scratch, 0, sizeof write_scratch);
   if (size > sizeof write_scratch) {
-    say(evk ? msg::write_flash_size_exceed_75
+    return fail(evk ? msg::write_flash_size_exceed_75
                       : msg::write_flash_size_exceed_68);
-    return false;
   }
   for (uint32_t i = 0; i < size; ++i) {
     write_scratch[0] = static_cast<unsigned char>(data >> (8 * i));
     if (route_write(route, page_buffer, write_scratch, 1) != 1) {
-      say(evk ? msg::write_sram_err_76 : msg::write_sram_err_69);
-      return false;
+      return fail(evk ? msg::write_sram_err_76 : msg::write_sram_err_69);
     }
-    if (flash_writer_command(route.handle, kWriterPageProgram, mode, mcu_type, address + i, 1) == 0)
-      return false;
+    if (flash_writer_command(route.handle, kWriterPageProgram, mode, mcu_type, address + i, 1,
+                             &ended) == 0)
+      return ended;
     say(msg::flash_byte_programmed, address + i);
   }
-  return true;
+  return kDone;
 }
 
 }  // namespace
 
-void access_flash(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data, int op) {
+outcome access_flash(int mode, int mcu_type, uint32_t address, uint32_t size, uint32_t data,
+                     int op) {
   const uint32_t started = clock_ms();
+  outcome ended = kDone;
   if (mode == kModeUsb || mode == kModeEvk) {
     dn_handle_t handle = open_target_handle(mode, mcu_type);
-    if (!load_flash_writer(handle, mcu_type, mode)) return;
+    ended = load_flash_writer(handle, mcu_type, mode);
+    if (ended != kDone) return ended;
     target_route route = make_route(handle, mode, mcu_type);
-    if (op == kOpRead && !read_flash(route, mode, mcu_type, address, size)) return;
-    if (op == kOpWrite && !write_flash(route, mode, mcu_type, address, size, data)) return;
+    if (op == kOpRead) ended = read_flash(route, mode, mcu_type, address, size);
+    if (op == kOpWrite) ended = write_flash(route, mode, mcu_type, address, size, data);
+    if (!read_finished(ended)) return ended;
   }
   say(msg::access_total_time, static_cast<int>(clock_ms() - started));
+  return ended;
 }
 
 bool usb_device_present(dn_handle_t handle) {

@@ -17,41 +17,27 @@ struct writer_messages {
   msg write;
   msg execute;
   msg acknowledge;
+  msg timeout;  // carries the limit in milliseconds
 };
 
 // By mode and group: usb 3/4, usb others, evk 3/4, evk others.
 const writer_messages kMessages[4] = {
     {msg::clear_buff_err_158, msg::write_buff_err_159,
-     msg::execute_cmd_err_160, msg::wait_for_ack_err_162},
+     msg::execute_cmd_err_160, msg::wait_for_ack_err_162,
+     msg::wait_for_ack_timeout_ms_161},
     {msg::clear_buff_err_163, msg::write_buff_err_164,
-     msg::execute_cmd_err_165, msg::wait_for_ack_err_168},
+     msg::execute_cmd_err_165, msg::wait_for_ack_err_168,
+     msg::wait_for_ack_timeout_ms_167},
     {msg::clear_buff_err_169, msg::write_buff_err_170,
-     msg::execute_cmd_err_171, msg::wait_for_ack_err_173},
+     msg::execute_cmd_err_171, msg::wait_for_ack_err_173,
+     msg::wait_for_ack_timeout_ms_172},
     {msg::clear_buff_err_174, msg::write_buff_err_175,
-     msg::execute_cmd_err_176, msg::wait_for_ack_err_178},
+     msg::execute_cmd_err_176, msg::wait_for_ack_err_178,
+     msg::wait_for_ack_timeout_ms_177},
 };
 
 int message_row(int mode, int mcu_type) {
   return (mode == kModeEvk ? 2 : 0) + (is_family34(mcu_type) ? 0 : 1);
-}
-
-// The time-out lines carry the limit, so they stay literal formats.
-void print_ack_timeout(int row) {
-  const int limit = static_cast<int>(kAckTimeoutMs);
-  switch (row) {
-    case 0:
-      say(msg::wait_for_ack_timeout_ms_161, limit);
-      break;
-    case 1:
-      say(msg::wait_for_ack_timeout_ms_167, limit);
-      break;
-    case 2:
-      say(msg::wait_for_ack_timeout_ms_172, limit);
-      break;
-    default:
-      say(msg::wait_for_ack_timeout_ms_177, limit);
-      break;
-  }
 }
 
 void put_le32(unsigned char *out, uint32_t value) {
@@ -61,7 +47,9 @@ void put_le32(unsigned char *out, uint32_t value) {
 }  // namespace
 
 uint32_t flash_writer_command(dn_handle_t handle, int command, int mode, int mcu_type,
-                              uint32_t address, uint32_t length) {
+                              uint32_t address, uint32_t length, outcome *ended) {
+  outcome unused = kDone;
+  if (ended == nullptr) ended = &unused;
   const int row = message_row(mode, mcu_type);
   const writer_messages &text = kMessages[row];
   target_route route = make_route(handle, mode, mcu_type);
@@ -77,17 +65,17 @@ uint32_t flash_writer_command(dn_handle_t handle, int command, int mode, int mcu
   // 2. Clear the result word and the acknowledge byte.
   const unsigned char zeros[3] = {0, 0, 0};
   if (route_write(route, base + 4, zeros, 3) != 3) {
-    say(text.clear);
+    *ended = fail(text.clear);
     return 0;
   }
   // 3. The block, from the command byte on.
   if (route_write(route, base + 7, block, 9) != 9) {
-    say(text.write);
+    *ended = fail(text.write);
     return 0;
   }
   // 4. Execute.
   if (route_write_byte(route, base + 7, code | kExecuteFlag) != 1) {
-    say(text.execute);
+    *ended = fail(text.execute);
     return 0;
   }
   // 5. The writer clears the execute flag when done.  The time limit is tested before the
@@ -98,17 +86,20 @@ uint32_t flash_writer_command(dn_handle_t handle, int command, int mode, int mcu
     route_read(route, base + 7, &command_byte, 1);
     wait_ms(1);
     if (clock_ms() - started > kAckTimeoutMs) {
-      print_ack_timeout(row);
+      *ended = fail(text.timeout, static_cast<int>(kAckTimeoutMs));
       return 0;
     }
   } while (command_byte & kExecuteFlag);
 
-  // 6. Result word and acknowledge byte; a short read fails without a message.
+  // 6. Result word and acknowledge byte.
   unsigned char result[4] = {0, 0, 0, 0};
-  if (route_read(route, base + 4, result, 4) != 4) return 0;
+  if (route_read(route, base + 4, result, 4) != 4) {
+    *ended = fail(msg::writer_result_read_240);
+    return 0;
+  }
   // 7. The writer acknowledges with the code of the command it finished.
   if (result[2] != code) {
-    say(text.acknowledge);
+    *ended = fail(text.acknowledge);
     return 0;
   }
   // 8. The page-buffer query answers with the buffer's offset in SRAM.

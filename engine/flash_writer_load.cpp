@@ -98,77 +98,56 @@ void write_loader_setup(const target_route &route, std::size_t count) {
     route_write_byte(route, kLoaderSetup[i].address, kLoaderSetup[i].value);
 }
 
-int load_over_usb(dn_handle_t handle, int mcu_type, long image_length) {
+outcome load_over_usb(dn_handle_t handle, int mcu_type, long image_length) {
+  // A probe would take the reset request and the writer into its own memory.
+  if (is_probe_handle(handle)) return fail(msg::usb_mode_on_probe_241);
   target_route route = make_route(handle, kModeUsb, mcu_type);
   bool family34 = is_family34(mcu_type);
-  if (!request_reset(route, 0)) {
-    say(msg::zk32_usb_usb_err_125);
-    return 0;
-  }
+  if (!request_reset(route, 0)) return fail(msg::zk32_usb_usb_err_125);
   say(msg::writer_loaded_usb);
   write_loader_setup(route, sizeof kLoaderSetup / sizeof kLoaderSetup[0]);
   int count = static_cast<int>(image_length);
-  if (route_write(route, sram_base(mcu_type), writer_image, count) != count) {
-    say(family34 ? msg::write_file_err_126 : msg::write_file_err_128);
-    return 0;
-  }
+  if (route_write(route, sram_base(mcu_type), writer_image, count) != count)
+    return fail(family34 ? msg::write_file_err_126 : msg::write_file_err_128);
   if (mcu_type == 1) route_write_byte(route, kType1StartFlag, 0x01);
-  if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return 1;
-  say(family34 ? msg::start_mcu_err_127 : msg::start_mcu_err_129);
-  return 0;
+  if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return kDone;
+  return fail(family34 ? msg::start_mcu_err_127 : msg::start_mcu_err_129);
 }
 
-int load_over_evk(dn_handle_t handle, int mcu_type, long image_length) {
+outcome load_over_evk(dn_handle_t handle, int mcu_type, long image_length) {
   target_route route = make_route(handle, kModeEvk, mcu_type);
-  if (!prepare_probe(handle, mcu_type)) {
-    say(msg::no_evk_device_130);
-    return 0;
-  }
+  if (!prepare_probe(handle, mcu_type)) return fail(msg::no_evk_device_130);
   unsigned char read_back = 0;
-  if (!check_vlane_link(route, mcu_type, &read_back)) {
-    say(msg::zk32_evk_vlane_err_131);
-    return 0;
-  }
-  if (!request_reset(route, read_back)) {
-    say(msg::reset_mcu_err_132);
-    return 0;
-  }
+  if (!check_vlane_link(route, mcu_type, &read_back)) return fail(msg::zk32_evk_vlane_err_131);
+  if (!request_reset(route, read_back)) return fail(msg::reset_mcu_err_132);
   say(msg::writer_loaded_evk);
   write_loader_setup(route, kLoaderSetupOverVlane);
   int count = static_cast<int>(image_length);
-  if (route_write(route, sram_base(mcu_type), writer_image, count) != count) {
-    say(is_family34(mcu_type) ? msg::write_file_err_133
-                                        : msg::write_file_err_134);
-    return 0;
-  }
+  if (route_write(route, sram_base(mcu_type), writer_image, count) != count)
+    return fail(is_family34(mcu_type) ? msg::write_file_err_133 : msg::write_file_err_134);
   if (mcu_type == 1) route_write_byte(route, kType1StartFlag, 0x01);
-  if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return 1;
-  say(msg::start_mcu_err_135);
-  return 0;
+  if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return kDone;
+  return fail(msg::start_mcu_err_135);
 }
 
 }  // namespace
 
-int load_flash_writer(dn_handle_t handle, int mcu_type, int mode) {
+outcome load_flash_writer(dn_handle_t handle, int mcu_type, int mode) {
   long image_length = 0;
   switch (read_writer_image(&image_length)) {
     case image_result::cannot_open:
-      say(msg::open_sram_file_err_124);
-      return 0;
+      return fail(msg::open_sram_file_err_124);
     case image_result::too_large:
       // The writer runs from an 8 KB buffer; a larger file is not a flash writer of ours.
-      say(msg::flash_writer_file_too_large_180);
-      return 0;
+      return fail(msg::flash_writer_file_too_large_180);
     case image_result::ok:
       break;
   }
   // Refused before the core is touched: nothing has been written to the chip.  Without a
   // device (handle 0) the load goes on to report that, as for any image.
-  if (is_simulator_writer(image_length) && handle != 0 && (handle & DN_HANDLE_SIMULATED) == 0) {
-    say(msg::writer_for_simulator_181);
-    return 0;
-  }
+  if (is_simulator_writer(image_length) && handle != 0 && (handle & DN_HANDLE_SIMULATED) == 0)
+    return fail(msg::writer_for_simulator_181);
+  // Callers pass only the two mode codes.
   if (mode == kModeUsb) return load_over_usb(handle, mcu_type, image_length);
-  if (mode == kModeEvk) return load_over_evk(handle, mcu_type, image_length);
-  return 0;  // callers pass only the two mode codes
+  return load_over_evk(handle, mcu_type, image_length);
 }

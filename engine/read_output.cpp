@@ -40,30 +40,27 @@ bool set_default_output_path() {
 
 }  // namespace
 
-void output_read_data(uint32_t size, uint32_t start_address) {
+outcome output_read_data(uint32_t size, uint32_t start_address) {
   if (size > kReadBufferSize) size = kReadBufferSize;  // callers refuse larger reads
   if (size <= kDumpLimit && !output_path_set) {
     dump_to_console(size, start_address);
-    return;
+    return kDone;
   }
   if (!output_path_set && !set_default_output_path()) {
-    say(msg::create_file_err_74);
-    return;
+    return fail(msg::create_file_err_74);
   }
   // The user's -o path is used exactly as typed; only the default path, built from the
   // program directory with backslashes, goes through the separator translation.
   std::FILE *file =
       output_path_set ? std::fopen(output_path, "wb") : open_native(output_path, "wb");
   if (file == nullptr) {
-    say(msg::create_file_err_74);
-    return;
+    return fail(msg::create_file_err_74);
   }
   uint32_t blocks = size / kSaveBlock;
   for (uint32_t k = 0; k < blocks; ++k) {
     if (std::fwrite(read_buffer + k * kSaveBlock, 1, kSaveBlock, file) < kSaveBlock) {
       std::fclose(file);
-      say(msg::save_write_error);
-      return;
+      return fail(msg::save_write_error);
     }
   }
   uint32_t rest = size % kSaveBlock;
@@ -72,9 +69,9 @@ void output_read_data(uint32_t size, uint32_t start_address) {
   // there.  Success is reported only once the bytes have left the buffer.
   if (written != rest || std::fflush(file) != 0) {
     std::fclose(file);
-    say(msg::save_write_error);
-    return;
+    return fail(msg::save_write_error);
   }
   say(msg::read_saved, static_cast<int>(size));
   std::fclose(file);
+  return kDone;
 }

@@ -28,39 +28,31 @@ target_route make_route(dn_handle_t handle, int mode, int mcu_type) {
   return route;
 }
 
-bool open_core_route(int mode, int mcu_type, msg no_usb_line, msg no_evk_line,
-                     target_route *route) {
+outcome open_core_route(int mode, int mcu_type, msg no_usb_line, msg no_evk_line,
+                        target_route *route) {
   const dn_handle_t first = GetPrintDeviceHandle(kAnyDevice);
   const dn_handle_t second = GetPrintDeviceHandle2(kAnyDevice);
   *route = target_route{0, false, transfer_mode::none};
 
-  if (first == 0 && second == 0) {
-    say(no_usb_line);
-    return false;
-  }
+  if (first == 0 && second == 0) return fail(no_usb_line);
 
   if (mode == kModeEvk) {
     // The probe test runs on the first handle; without one the probe cannot be there.
-    if (first == 0 || !prepare_probe(first, mcu_type)) {
-      say(no_evk_line);
-      return false;
-    }
+    if (first == 0 || !prepare_probe(first, mcu_type)) return fail(no_evk_line);
     *route = make_route(first, mode, mcu_type);
-    return true;
+    return kDone;
   }
 
   if (mode == kModeUsb) {
     const dn_handle_t handle = is_family34(mcu_type) ? second : first;
-    if (handle == 0) {
-      say(no_usb_line);
-      return false;
-    }
+    if (handle == 0) return fail(no_usb_line);
+    if (is_probe_handle(handle)) return fail(msg::usb_mode_on_probe_241);
     *route = make_route(handle, mode, mcu_type);
-    return true;
+    return kDone;
   }
 
   // Any other mode: no transfer at all; the operation still prints its final line.
-  return true;
+  return kDone;
 }
 
 int route_read(const target_route &route, uint32_t address, unsigned char *dest, int count) {

@@ -32,11 +32,16 @@ target_route make_route(dn_handle_t handle, int mode, int mcu_type);
 // The common start of the core operations (run control, the program-counter read): requests
 // the first and the second handle (in this order), checks for a device and, in evk mode, for
 // an EVK probe, then writes the probe control byte and sleeps 10 ms.  On refusal prints the
-// given line and returns false.  In usb mode a device counts as present only when the handle
-// the MCU type uses is non-zero, so no transfer is ever sent to handle 0.  Any other mode code
-// gives a route that makes no transfer.
-bool open_core_route(int mode, int mcu_type, msg no_usb_line, msg no_evk_line,
-                     target_route *route);
+// given line and returns it.  In usb mode a device counts as present only when the handle
+// the MCU type uses is non-zero, so no transfer is ever sent to handle 0, and an EVK probe is
+// refused there (241).  Any other mode code gives a route that makes no transfer.
+outcome open_core_route(int mode, int mcu_type, msg no_usb_line, msg no_evk_line,
+                        target_route *route);
+
+// True when the device search found an EVK probe on this handle (the library marks it from
+// the identity read it makes anyway).  Usb mode talks to the chip itself: a command sent
+// there to a probe would read the probe's memory as the chip's.
+inline bool is_probe_handle(dn_handle_t handle) { return (handle & DN_HANDLE_PROBE) != 0; }
 
 // Bytes moved, as the export reports them (0 on a route that makes no transfer).
 int route_read(const target_route &route, uint32_t address, unsigned char *dest, int count);

@@ -112,13 +112,29 @@ TEST_F(CoreHandles, UsbModeWithoutTheHandleOfTheMcuTypeReportsNoUsbDevice) {
   EXPECT_EQ(run([] { stop_mcu(1, 4); }), " [48]: no usb device!\n");
   EXPECT_EQ(run([] { reset_mcu(1, 3); }), " [42]: no usb device!\n");
   uint32_t pc = 0x1234;
-  EXPECT_EQ(run([&] { EXPECT_FALSE(read_pc(1, 3, &pc)); }), " [39]: no usb device!\n");
+  EXPECT_EQ(run([&] { EXPECT_EQ(read_pc(1, 3, &pc), msg::no_usb_device_39); }),
+            " [39]: no usb device!\n");
   EXPECT_EQ(pc, 0x1234u);
   fake.first = 0;
   fake.second = 9;
   EXPECT_EQ(run([] { step_mcu(1, 1); }), " [51]: no usb device!\n");
   const uint32_t words[4] = {0x1000, 0, 0, 0};
   EXPECT_EQ(run([&] { set_breakpoints(1, 2, words); }), " [54]: no usb device!\n");
+  for (const std::string &call : fake.calls)
+    EXPECT_EQ(call.compare(0, 14, "GetPrintDevice"), 0) << call;
+}
+
+// Usb mode talks to the chip itself: a handle the search marked as an EVK probe ends every
+// core operation with 241 before any transfer (no success line, no made-up PC).
+TEST_F(CoreHandles, UsbModeOnAnEvkProbeFailsBeforeAnyTransfer) {
+  fake.first = 7 | DN_HANDLE_PROBE;
+  fake.second = 9 | DN_HANDLE_PROBE;
+  const uint32_t words[4] = {0x1000, 0, 0, 0};
+  uint32_t pc = 0;
+  const std::vector<outcome> ended = {reset_mcu(1, 1), run_mcu(1, 3), stop_mcu(1, 1),
+                                      step_mcu(1, 4), set_breakpoints(1, 1, words),
+                                      read_pc(1, 1, &pc)};
+  for (outcome o : ended) EXPECT_EQ(o, msg::usb_mode_on_probe_241);
   for (const std::string &call : fake.calls)
     EXPECT_EQ(call.compare(0, 14, "GetPrintDevice"), 0) << call;
 }
@@ -136,7 +152,7 @@ TEST_F(CoreHandles, OtherModesTransferNothingAndPrintTheFinalLine) {
   EXPECT_EQ(run([] { step_mcu(2, 1); }), " Step MCU, PC is : 0x000000 \t\n");
   EXPECT_EQ(run([] { reset_mcu(0, 3); }), " Reset MCU \n");
   uint32_t pc = 0x1234;
-  EXPECT_EQ(run([&] { EXPECT_TRUE(read_pc(5, 1, &pc)); }), "");
+  EXPECT_EQ(run([&] { EXPECT_EQ(read_pc(5, 1, &pc), kDone); }), "");
   EXPECT_EQ(pc, 0u);
   EXPECT_EQ(fake.calls.size(), 6u);
 }

@@ -1,6 +1,9 @@
 #include "device_session.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 
 namespace robustness {
@@ -12,6 +15,25 @@ harness::RunResult Session::run(std::vector<std::string> words, int timeout_seco
   words.insert(words.begin(), "4710");
   if (mode_ == "usb") words.push_back("-u");
   return harness::run_orvane(install_, words, &sim_, timeout_seconds);
+}
+
+harness::RunResult Session::run_companion(std::vector<std::string> words,
+                                         const std::vector<std::string> &options) {
+  const std::string companion = install_.path("orvane-check");
+  std::ifstream present(companion);
+  if (!present) {
+    std::ifstream from(ORVANE_CHECK_PROGRAM, std::ios::binary);
+    std::ofstream to(companion, std::ios::binary);
+    to << from.rdbuf();
+    to.close();
+    chmod(companion.c_str(), 0755);
+  }
+  words.insert(words.begin(), "4710");
+  if (mode_ == "usb") words.push_back("-u");
+  std::vector<std::string> argv = {companion};
+  argv.insert(argv.end(), options.begin(), options.end());
+  argv.insert(argv.end(), words.begin(), words.end());
+  return harness::run_with_devices(install_, argv, &sim_, 30);
 }
 
 Bytes Session::target(unsigned address, unsigned count) {

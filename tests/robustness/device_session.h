@@ -20,6 +20,9 @@ class Session {
 
   // Runs "Orvane 4710 WORDS..." with "-u" added in usb mode.
   harness::RunResult run(std::vector<std::string> words, int timeout_seconds = 30);
+  // The same through orvane-check (beside the program, as installed), its own options first.
+  harness::RunResult run_companion(std::vector<std::string> words,
+                                   const std::vector<std::string> &options = {});
   std::string ctl(const std::string &command) { return sim_.ctl(command); }
 
   Bytes target(unsigned address, unsigned count);

@@ -1,8 +1,10 @@
-// Fault sweep: every command that reads or writes the device, in both modes, with the Nth
-// control transfer stalled for N = 1..60.  After each run the device's own memory (or, for a
-// read, the bytes printed) is compared with the truth.  A run that prints its success line
-// while the device or the printout is wrong is a false success; there must be none, and no
-// crash or hang either.
+// Fault sweep: every command that reads or writes the device, in both modes, with each of
+// its control transfers stalled in turn (the Nth for N = 1 up to the count an undisturbed run
+// makes, or up to --max).  After each run the device's own memory (or, for a read, the bytes
+// printed) is compared with the truth.  A run that prints its success line while the device
+// or the printout is wrong is a false success; a failure must print a line of its own.  Each
+// stalled run is made again through orvane-check, which must never exit 0 on a wrong result.
+// There must be no false success, no silent failure, no crash and no hang.
 //   fault_sweep [--max N] [--mode usb|evk]
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +91,7 @@ std::vector<sweep_case> make_cases(const std::string &image_path, const std::str
 struct tally {
   int runs = 0, stalled = 0, successes = 0, failures_reported = 0, silent = 0, summarised = 0;
   int false_successes = 0, crashes = 0, hangs = 0;
+  int companion_runs = 0, companion_false_successes = 0, companion_odd = 0;
 };
 
 void prepare(Session &s, const sweep_case &c) {
@@ -96,6 +99,33 @@ void prepare(Session &s, const sweep_case &c) {
   for (const std::string &command : c.setup) s.ctl(command);
   s.ctl("trace-clear");
 }
+
+// The transfers an undisturbed run made: one line each in the simulator's trace.
+int transfer_count(Session &s) {
+  const std::string trace = s.ctl("trace-raw");
+  int lines = 0;
+  for (char c : trace) lines += c == '\n';
+  return lines;
+}
+
+// The same stalled run through the companion: exit 0 only when the result is right.
+void judge_companion(Session &s, const sweep_case &c, int n, tally *t) {
+  prepare(s, c);
+  s.ctl("fault stall " + robustness::hex_number(static_cast<unsigned>(n)));
+  harness::RunResult r = s.run_companion(c.words);
+  s.ctl("fault-clear");
+  ++t->companion_runs;
+  if (r.exit_code == 0 && !c.truth(s, r.out)) {
+    ++t->companion_false_successes;
+    std::printf("%s %s, stall %d: COMPANION FALSE SUCCESS\n%s\n", s.mode().c_str(), c.name, n,
+                r.out.c_str());
+  } else if (r.exit_code < 0 || r.exit_code > 3) {
+    ++t->companion_odd;
+    std::printf("%s %s, stall %d: companion exit %d\n%s%s\n", s.mode().c_str(), c.name, n,
+                r.exit_code, r.out.c_str(), r.err.c_str());
+  }
+}
+
 
 void sweep(const std::string &mode, int max_n, tally *t) {
   Session s(mode);
@@ -111,9 +141,11 @@ void sweep(const std::string &mode, int max_n, tally *t) {
       ++t->false_successes;
       continue;
     }
-    for (int n = 1; n <= max_n; ++n) {
+    const int transfers = transfer_count(s);
+    const int last = max_n > 0 && max_n < transfers ? max_n : transfers;
+    for (int n = 1; n <= last; ++n) {
       prepare(s, c);
-      s.ctl("fault stall " + std::to_string(n));
+      s.ctl("fault stall " + robustness::hex_number(static_cast<unsigned>(n)));
       harness::RunResult r = s.run(c.words);
       s.ctl("fault-clear");
       ++t->runs;
@@ -142,6 +174,7 @@ void sweep(const std::string &mode, int max_n, tally *t) {
         ++t->silent;
         std::printf("%s %s, stall %d: failure without a message\n%s\n", mode.c_str(), c.name, n, r.out.c_str());
       }
+      judge_companion(s, c, n, t);
     }
   }
 }
@@ -149,7 +182,7 @@ void sweep(const std::string &mode, int max_n, tally *t) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  int max_n = 60;
+  int max_n = 0;  // every transfer
   std::vector<std::string> modes = {"usb", "evk"};
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--max") == 0) max_n = std::atoi(argv[i + 1]);
@@ -159,8 +192,13 @@ int main(int argc, char **argv) {
   for (const std::string &mode : modes) sweep(mode, max_n, &t);
   std::printf("fault sweep: %d runs (%d with a stalled transfer): %d correct successes, %d failures "
               "reported (%d of them followed by a summary), %d failures without a message, "
-              "%d false successes, %d crashes, %d hangs\n",
+              "%d false successes, %d crashes, %d hangs; through orvane-check: %d runs, %d false "
+              "successes, %d odd exits\n",
               t.runs, t.stalled, t.successes, t.failures_reported + t.summarised, t.summarised,
-              t.silent, t.false_successes, t.crashes, t.hangs);
-  return t.false_successes + t.crashes + t.hangs == 0 ? 0 : 1;
+              t.silent, t.false_successes, t.crashes, t.hangs, t.companion_runs,
+              t.companion_false_successes, t.companion_odd);
+  return t.false_successes + t.silent + t.crashes + t.hangs + t.companion_false_successes +
+                     t.companion_odd == 0
+             ? 0
+             : 1;
 }
