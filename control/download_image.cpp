@@ -206,6 +206,7 @@ outcome download_image(int mode, int mcu_type, uint32_t address, int target_kind
   download_target target = {handle, mode, mcu_type, make_route(handle, mode, mcu_type),
                             &kEvkLines};
   if (mode == kModeUsb) {
+    if (is_probe_handle(handle)) return fail(msg::usb_mode_on_probe_241);
     if (!usb_device_present(handle)) return fail(msg::no_usb_device_137);
     target.lines = target.route.long_layout ? &kUsbWriteMem2Lines : &kUsbWriteMemLines;
   }

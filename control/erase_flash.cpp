@@ -18,6 +18,7 @@ outcome erase_flash(int mode, int mcu_type, uint32_t address, uint32_t sector_co
   if (mode != kModeUsb && mode != kModeEvk) return kDone;
   dn_handle_t handle = open_target_handle(mode, mcu_type);
   // In evk mode a missing probe is reported by the loader.
+  if (mode == kModeUsb && is_probe_handle(handle)) return fail(msg::usb_mode_on_probe_241);
   if (mode == kModeUsb && !usb_device_present(handle)) return fail(msg::no_usb_device_179);
   if (const outcome o = load_flash_writer(handle, mcu_type, mode); o != kDone) return o;
   uint32_t start_ms = clock_ms();

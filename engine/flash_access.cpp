@@ -93,6 +93,8 @@ outcome access_flash(int mode, int mcu_type, uint32_t address, uint32_t size, ui
   outcome ended = kDone;
   if (mode == kModeUsb || mode == kModeEvk) {
     dn_handle_t handle = open_target_handle(mode, mcu_type);
+    // A probe would take the reset request and the writer into its own memory.
+    if (mode == kModeUsb && is_probe_handle(handle)) return fail(msg::usb_mode_on_probe_241);
     ended = load_flash_writer(handle, mcu_type, mode);
     if (ended != kDone) return ended;
     target_route route = make_route(handle, mode, mcu_type);

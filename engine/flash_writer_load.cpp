@@ -99,8 +99,6 @@ void write_loader_setup(const target_route &route, std::size_t count) {
 }
 
 outcome load_over_usb(dn_handle_t handle, int mcu_type, long image_length) {
-  // A probe would take the reset request and the writer into its own memory.
-  if (is_probe_handle(handle)) return fail(msg::usb_mode_on_probe_241);
   target_route route = make_route(handle, kModeUsb, mcu_type);
   bool family34 = is_family34(mcu_type);
   if (!request_reset(route, 0)) return fail(msg::zk32_usb_usb_err_125);

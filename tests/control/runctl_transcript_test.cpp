@@ -153,6 +153,19 @@ TEST_F(RunControl, EvkModeOnADirectChipSaysNoEvkDeviceAndWritesNothing) {
   EXPECT_EQ(runctl::trace_with(sim, {"w "}), Lines{});
 }
 
+// The reverse: usb mode on an EVK probe.  The search's identity read already shows the probe,
+// so every command ends with 241 and writes nothing: no " Reset MCU", no made-up PC, no
+// writer loaded into the probe's memory.
+TEST_F(RunControl, UsbModeOnAnEvkProbeSaysSoAndWritesNothing) {
+  harness::Simulator sim("--mode evk --type 1");
+  const std::string refused = " [241]: evk device found, not usb! \t\n";
+  const std::vector<std::vector<std::string>> commands = {
+      {"c1", "rst", "-u"}, {"c1", "stop", "-u"}, {"c1", "wf", "0", "-e", "1", "-u"},
+      {"c1", "rc", "8000", "-s", "4", "-u"}, {"c1", "wa", "10", "5a", "-s", "1", "-u"}};
+  for (const auto &command : commands) EXPECT_EQ(out(command, &sim), refused) << command[1];
+  EXPECT_EQ(runctl::trace_with(sim, {"w "}), Lines{});
+}
+
 TEST_F(RunControl, NumericCommandsPassUsbOrEvkAndResetPassesItsModeUnchanged) {
   harness::Simulator sim("--mode usb --type 1");
   sim.ctl("mem-write target 602 02");  // halted, so the program counter stays where it is set
