@@ -51,58 +51,63 @@ outcome read_program_counter(const target_route &route, uint32_t *pc, const fail
 
 }  // namespace
 
+// Each operation: its steps in order, each taken only while the ones before it succeeded;
+// the success line only when all did.
+
 outcome reset_mcu(int mode, int mcu_type) {
   target_route route;
-  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_42, msg::no_evk_device_43, &route); o != kDone) return o;
-  if (const outcome o = moved(route, route_write_byte(route, kResetRegister, kResetValue), 1, kResetFailed); o != kDone) return o;
-  say(msg::reset_done);
-  return kDone;
+  outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_42, msg::no_evk_device_43, &route);
+  if (o == kDone)
+    o = moved(route, route_write_byte(route, kResetRegister, kResetValue), 1, kResetFailed);
+  if (o == kDone) say(msg::reset_done);
+  return o;
 }
 
 outcome run_mcu(int mode, int mcu_type) {
   target_route route;
-  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_45, msg::no_evk_device_46, &route); o != kDone) return o;
-  if (const outcome o = modify_register(route, kRunControl, kRunReleaseBit, 0xff, kRunFailed); o != kDone) return o;
-  if (const outcome o = modify_register(route, kCoreControl, 0, static_cast<unsigned char>(~kCoreHaltBit),
-                              kRunFailed); o != kDone) return o;
-  say(msg::run_done);
-  return kDone;
+  outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_45, msg::no_evk_device_46, &route);
+  if (o == kDone) o = modify_register(route, kRunControl, kRunReleaseBit, 0xff, kRunFailed);
+  if (o == kDone)
+    o = modify_register(route, kCoreControl, 0, static_cast<unsigned char>(~kCoreHaltBit),
+                        kRunFailed);
+  if (o == kDone) say(msg::run_done);
+  return o;
 }
 
 outcome stop_mcu(int mode, int mcu_type) {
   target_route route;
-  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_48, msg::no_evk_device_49, &route); o != kDone) return o;
   uint32_t pc = 0;
-  if (const outcome o = modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStopFailed); o != kDone) return o;
-  if (const outcome o = read_program_counter(route, &pc, kStopFailed); o != kDone) return o;
-  say(msg::stop_done, pc);
-  return kDone;
+  outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_48, msg::no_evk_device_49, &route);
+  if (o == kDone) o = modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStopFailed);
+  if (o == kDone) o = read_program_counter(route, &pc, kStopFailed);
+  if (o == kDone) say(msg::stop_done, pc);
+  return o;
 }
 
 outcome step_mcu(int mode, int mcu_type) {
   target_route route;
-  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_51, msg::no_evk_device_52, &route); o != kDone) return o;
   uint32_t pc = 0;
-  if (const outcome o = modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStepFailed); o != kDone) return o;
-  if (const outcome o = modify_register(route, kRunControl, kRunReleaseBit, 0xff, kStepFailed); o != kDone) return o;
-  if (const outcome o = read_program_counter(route, &pc, kStepFailed); o != kDone) return o;
-  say(msg::step_done, pc);
-  return kDone;
+  outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_51, msg::no_evk_device_52, &route);
+  if (o == kDone) o = modify_register(route, kCoreControl, kCoreHaltBit, 0xff, kStepFailed);
+  if (o == kDone) o = modify_register(route, kRunControl, kRunReleaseBit, 0xff, kStepFailed);
+  if (o == kDone) o = read_program_counter(route, &pc, kStepFailed);
+  if (o == kDone) say(msg::step_done, pc);
+  return o;
 }
 
 outcome set_breakpoints(int mode, int mcu_type, const uint32_t addresses[4]) {
   target_route route;
-  if (const outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_54, msg::no_evk_device_55, &route); o != kDone) return o;
+  outcome o = open_core_route(mode, mcu_type, msg::no_usb_device_54, msg::no_evk_device_55, &route);
   // Entry n: address bits 0-23 little-endian, then the enable byte.  Entry 0's enable byte
   // is the run control register, so writing entry 0 also clears its release bit.
-  for (uint32_t n = 0; n < 4; ++n) {
+  for (uint32_t n = 0; n < 4 && o == kDone; ++n) {
     const uint32_t address = addresses[n];
     unsigned char entry[4];
     store_le32(entry, address);
     entry[3] = address != 0 ? 1 : 0;
-    if (const outcome o = moved(route, route_write(route, kBreakpointEntries + 4 * n, entry, 4), 4,
-                      kBreakpointsFailed); o != kDone) return o;
+    o = moved(route, route_write(route, kBreakpointEntries + 4 * n, entry, 4), 4,
+              kBreakpointsFailed);
   }
-  say(msg::breakpoints_done);
-  return kDone;
+  if (o == kDone) say(msg::breakpoints_done);
+  return o;
 }
