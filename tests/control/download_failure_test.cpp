@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "control/control.h"
 #include "download_support.h"
+#include "engine/chip_family.h"
+#include "in_process.h"
 
 using dltest::flash_bytes;
 using dltest::make_image;
@@ -173,6 +176,44 @@ TEST_P(PageWriteFailure, EndsTheDownloadWithTheVariantsLine) {
   std::string out = mask_times(run.out);
   EXPECT_EQ(out.substr(out.find(" Flash Sector (4K) Erase at address 0")),
             std::string(" Flash Sector (4K) Erase at address 0 \t\n") + c.expected_tail);
+}
+
+}  // namespace
+
+namespace {
+
+// How a download ends, as its outcome: the line that ended it, or for the failures of the
+// full sectors, which it goes on after, the first of them (the summary still printed).
+TEST(DownloadOutcome, IsTheLineThatEndedItOrTheFirstFailureItWentOnAfter) {
+  struct Case {
+    const char *fault;
+    size_t size;
+    outcome ended;
+    bool summary;
+  };
+  const Case cases[] = {
+      {"", 8192, kDone, true},
+      {"", 0, kDone, true},
+      {"erase-fail 0", 8192, msg::download_sector_erase_error, true},
+      {"program-fail 400", 4097, msg::download_page_error, true},
+      {"erase-fail 1000", 8192, msg::download_sector_erase_error, false},
+      {"program-fail 1000", 4097, msg::download_page_error, false},
+      // The writer's own time-out line comes first; the download's line ends it.
+      {"writer-stuck", 4096, msg::download_sector_erase_error, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string(c.fault) + " " + std::to_string(c.size));
+    harness::Install install;
+    harness::Simulator sim("--mode usb --type 1 --timing zero");
+    const std::string path = save_image(install, "image.bin", make_image(c.size));
+    if (*c.fault != '\0') sim.ctl(std::string("fault ") + c.fault);
+    outcome ended = kDone;
+    const harness::RunResult run = harness::run_operation_here(install, sim, "4710", [&] {
+      ended = download_image(kModeUsb, 1, 0, kTargetFlash, path.c_str());
+    });
+    EXPECT_EQ(static_cast<int>(ended), static_cast<int>(c.ended)) << run.out;
+    EXPECT_EQ(run.out.find(" File Download to") != std::string::npos, c.summary) << run.out;
+  }
 }
 
 }  // namespace

@@ -41,10 +41,11 @@ class ReadOutput : public ::testing::Test {
   }
   std::string run(uint32_t size, uint32_t start) {
     ::testing::internal::CaptureStdout();
-    output_read_data(size, start);
+    ended_ = output_read_data(size, start);
     return ::testing::internal::GetCapturedStdout();
   }
   std::string dir_;
+  outcome ended_ = kDone;
 };
 
 TEST_F(ReadOutput, DumpsSixteenBytesPerLineWithAGapAfterEight) {
@@ -64,6 +65,7 @@ TEST_F(ReadOutput, NothingToShowForAnEmptyRead) { EXPECT_EQ(run(0, 0), ""); }
 TEST_F(ReadOutput, OutputFileTakesEvenOneByte) {
   use_output(dir_ + "/one.bin");
   EXPECT_EQ(run(1, 0), "\n All 1 bytes have been saved! \t\n");
+  EXPECT_EQ(ended_, kDone);
   EXPECT_EQ(read_file(dir_ + "/one.bin"), std::string(1, '\x01'));
 }
 
@@ -87,6 +89,7 @@ TEST_F(ReadOutput, SavedFileHoldsExactlyTheBytesRead) {
 TEST_F(ReadOutput, OutputFileThatCannotBeCreatedIsReported) {
   use_output(dir_ + "/no/such/folder/out.bin");
   EXPECT_EQ(run(16, 0), " [74]:create file err! \t\n");
+  EXPECT_EQ(ended_, msg::create_file_err_74);
 }
 
 TEST_F(ReadOutput, FullDiskIsReportedNotCountedAsSaved) {
@@ -95,6 +98,7 @@ TEST_F(ReadOutput, FullDiskIsReportedNotCountedAsSaved) {
   for (uint32_t size : {1u, 2048u, 70000u}) {
     use_output("/dev/full");
     EXPECT_EQ(run(size, 0), "\n Write File err! \t\t\t\n") << size;
+    EXPECT_EQ(ended_, msg::save_write_error) << size;
   }
 }
 

@@ -21,6 +21,35 @@ void virtual_sleep(uint32_t milliseconds) { virtual_ms += milliseconds; }
 
 }  // namespace
 
+namespace {
+
+void enter(const Install &install, const Simulator &sim) {
+  setenv("ZK32_SIM_DIR", sim.dir().c_str(), 1);
+  unsetenv("ZK32_SIM_TCP");
+  override_program_path(install.program.c_str());
+  override_clock(virtual_clock, virtual_sleep);
+}
+
+void leave() {
+  override_clock(nullptr, nullptr);
+  override_program_path(nullptr);
+  unsetenv("ZK32_SIM_DIR");
+}
+
+}  // namespace
+
+RunResult run_operation_here(const Install &install, const Simulator &sim, const char *chip,
+                             const std::function<void()> &operation) {
+  run_orvane_here(install, {chip, "ini"}, sim);
+  enter(install, sim);
+  RunResult result;
+  ::testing::internal::CaptureStdout();
+  operation();
+  result.out = ::testing::internal::GetCapturedStdout();
+  leave();
+  return result;
+}
+
 RunResult run_orvane_here(const Install &install, const std::vector<std::string> &args,
                           const Simulator &sim) {
   // A fresh process state, as a real run starts with.
@@ -35,19 +64,13 @@ RunResult run_orvane_here(const Install &install, const std::vector<std::string>
   for (std::string &word : storage) argv.push_back(&word[0]);
   argv.push_back(nullptr);
 
-  setenv("ZK32_SIM_DIR", sim.dir().c_str(), 1);
-  unsetenv("ZK32_SIM_TCP");
-  override_program_path(install.program.c_str());
-  override_clock(virtual_clock, virtual_sleep);
-
+  enter(install, sim);
   RunResult result;
   ::testing::internal::CaptureStdout();
   result.exit_code = orvane_main(static_cast<int>(storage.size()), argv.data());
   result.out = ::testing::internal::GetCapturedStdout();
 
-  override_clock(nullptr, nullptr);
-  override_program_path(nullptr);
-  unsetenv("ZK32_SIM_DIR");
+  leave();
   return result;
 }
 

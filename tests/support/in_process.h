@@ -5,6 +5,7 @@
 #ifndef ORVANE_TESTS_IN_PROCESS_H
 #define ORVANE_TESTS_IN_PROCESS_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,11 @@ namespace harness {
 // a sleep by its length.
 RunResult run_orvane_here(const Install &install, const std::vector<std::string> &args,
                           const Simulator &sim);
+
+// One operation called directly, in-process as above, after "CHIP ini" has selected the
+// chip (its flash writer); out holds what the operation printed.
+RunResult run_operation_here(const Install &install, const Simulator &sim, const char *chip,
+                             const std::function<void()> &operation);
 
 }  // namespace harness
 
