@@ -42,6 +42,42 @@ TEST(CommandShape, ReadsKindAddressAndProgressTotalAsOrvaneWould) {
   }
 }
 
+// Which line finishes each command, and which command words Orvane would silently ignore.
+TEST(CommandShape, KnowsTheLineThatFinishesEachCommandAndRefusesUnknownWords) {
+  struct Case {
+    std::vector<std::string> args;
+    unsigned completed_by;
+    bool unknown;
+  };
+  const Case cases[] = {
+      {{"4710", "wf", "0", "-i", "f.bin"}, kCompletesDownload, false},
+      {{"4710", "wc", "8000", "0", "-i", "f.bin"}, kCompletesDownload, false},
+      {{"4710", "wf", "0", "-e", "1"}, kCompletesErase, false},
+      {{"4710", "wf", "0", "5a", "-s", "1"}, kCompletesFlashWrite, false},
+      {{"4710", "wc", "8000", "5a", "-s", "1"}, kCompletesMemoryWrite, false},
+      {{"4710", "ra", "0", "-s", "4"}, kCompletesRead, false},
+      {{"4710", "stop", "-u"}, kCompletesStop, false},
+      {{"4710", "pc", "-i", "a.lst"}, kCompletesListing, false},
+      {{"4710", "ini"}, 0, false},
+      {{"help"}, kCompletesHelp, false},
+      {{"6", "1", "0", "1", "1", "1", "5a"}, kCompletesFlashWrite, false},
+      {{"6", "4", "0", "1", "1", "1", "5a"}, kCompletesMemoryWrite, false},
+      {{"7", "5", "0", "1", "1"}, kCompletesReset, false},
+      {{"4", "0", "0", "1", "1"}, 0, false},
+      // A typo of a command word: read as numeric, 4710 would be command 0x10.
+      {{"4710", "flash", "0", "-i", "f.bin", "-u"}, 0, true},
+      {{"4701", "flsh", "0"}, kCompletesDownload, true},
+      {{"f", "5", "0", "1", "1"}, 0, true},
+      {{"100", "5", "0", "1", "1"}, 0, true},
+  };
+  for (const Case &c : cases) {
+    const command_shape shape = shape_command(c.args);
+    const std::string name = c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "");
+    EXPECT_EQ(shape.completed_by, c.completed_by) << name;
+    EXPECT_EQ(shape.unknown_command, c.unknown) << name;
+  }
+}
+
 TEST(CommandShape, CountsProgressLinesTowardsTheTotal) {
   command_shape download;
   download.kind = command_kind::flash_download;
