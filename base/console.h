@@ -6,7 +6,8 @@
 
 #include "base/messages.h"
 
-// printf to standard output, flushed at once; every console line goes through here.
+// printf to standard output, flushed at once.  The program prints only the lines of the
+// message table (base/messages.h), through say() and fail(), which print through here.
 int print_message(const char *format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
@@ -22,6 +23,5 @@ outcome fail(msg id, ...);
 // wrap of the 32-bit clock does no harm).  On POSIX the process sleeps meanwhile; on Windows
 // it spins (base/platform.h, sleep_until_clock_ms).
 void wait_ms(uint32_t count);
-
 
 #endif
