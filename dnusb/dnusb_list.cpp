@@ -1,16 +1,26 @@
 // dnusb-list: prints every device the library would consider, in search order, with the
-// selector that picks it out through DNUSB_DEVICE, its serial, its identity word and whether
-// it is an EVK probe; for a device that cannot be opened, why.  With DNUSB_DEVICE set, only
+// selector that picks it out through DNUSB_DEVICE, its serial, its identity word (with the
+// chip it names in the chip table of the program folder) and whether it is an EVK probe; for
+// a device that cannot be opened, why.  With DNUSB_DEVICE set, only
 // the devices answering to it.  --json gives the same as one JSON array.
 //
 // Exit code: 0 when at least one device was opened, 1 otherwise, 2 for a bad argument.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "byte_order.h"
 #include "device_selector.h"
 #include "dnusb.h"
 #include "port.h"
+#include "tools/check/chip_table.h"
 #include "transfer.h"
 
 namespace {
@@ -27,12 +37,40 @@ struct listed_device {
   bool identity_read;
   uint32_t identity;
   const char *kind;
+  const char *chip;    // the chip the identity names, "" when none
 };
 
 struct output {
   bool json;
   int printed;
+  std::vector<chip_row> chips;  // the program folder's chip table (empty when none)
 };
+
+// The directory of this program's real path, without a separator at the end.
+std::string own_directory() {
+#if defined(_WIN32)
+  char path[MAX_PATH + 1];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string text(path, length < MAX_PATH ? length : 0);
+#else
+  char *resolved = realpath("/proc/self/exe", nullptr);
+  std::string text(resolved != nullptr ? resolved : "");
+  free(resolved);
+#endif
+  const size_t separator = text.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : text.substr(0, separator);
+}
+
+// The chip table beside the lister (the build folder, the Windows folder), else in the
+// installation's program folder relative to it (DNUSB_LIST_PROGRAM_DIR), as Orvane reads it.
+std::vector<chip_row> program_chip_table() {
+  const std::string dir = own_directory();
+  std::vector<chip_row> rows;
+  if (dir.empty()) return rows;
+  if (read_chip_table(dir + "/config.ini", &rows)) return rows;
+  read_chip_table(dir + "/" DNUSB_LIST_PROGRAM_DIR "/config.ini", &rows);
+  return rows;
+}
 
 void explain(const char *why) {
   if (strstr(why, "permission") == nullptr) return;
@@ -49,7 +87,12 @@ void print_text(const listed_device &d) {
   if (!d.opened) {
     printf("    cannot open: %s\n", d.why);
   } else if (d.identity_read) {
-    printf("    identity 0x%08x, %s\n", static_cast<unsigned>(d.identity), d.kind);
+    if (d.chip[0] != '\0') {
+      printf("    identity 0x%08x (chip %s), %s\n", static_cast<unsigned>(d.identity), d.chip,
+             d.kind);
+    } else {
+      printf("    identity 0x%08x, %s\n", static_cast<unsigned>(d.identity), d.kind);
+    }
   } else {
     printf("    identity unreadable, %s\n", d.kind);
   }
@@ -90,6 +133,8 @@ void print_json(const listed_device &d, bool first) {
   } else {
     fputs(", \"identity\": null", stdout);
   }
+  fputs(", \"chip\": ", stdout);
+  print_json_string(d.chip, true);
   fputs(", \"kind\": ", stdout);
   print_json_string(d.opened ? d.kind : "", true);
   fputs(", \"error\": ", stdout);
@@ -113,7 +158,7 @@ void list_port(const dn_port *port, const char *wanted, output *out, int *opened
     if (wanted != nullptr && !dn_selector_matches(port, index, path, wanted)) continue;
     dn_device_names names;
     dn_device_names_of(port, index, path, true, &names);
-    listed_device d = {port->name, path, "", names.serial, false, "", false, 0, ""};
+    listed_device d = {port->name, path, "", names.serial, false, "", false, 0, "", ""};
     // The shortest name that picks this device out: where it is, else its serial, else its
     // path.
     d.selector = names.location[0] != '\0' ? names.location
@@ -129,7 +174,12 @@ void list_port(const dn_port *port, const char *wanted, output *out, int *opened
       unsigned char id[4] = {0, 0, 0, 0};
       d.identity_read = dn_retrying_read(handle, kShortLayout, 0x7e, id, 4, 0, 3072) == 4;
       d.identity = load_le32(id);
-      d.kind = IsEVKDevice(handle) == 4 ? "EVK probe" : "target chip";
+      const bool probe = IsEVKDevice(handle) == 4;
+      d.kind = probe ? "EVK probe" : "target chip";
+      // A probe's word at 0x7e is its own, not a chip's.
+      const chip_row *chip = d.identity_read && !probe ? chip_reporting(out->chips, d.identity)
+                                                        : nullptr;
+      d.chip = chip != nullptr ? chip->name.c_str() : "";
       dn_handle_close(handle);
     }
     if (out->json) {
@@ -153,7 +203,8 @@ int main(int argc, char **argv) {
   if (argc > 1 && !json) {
     printf("usage: %s [--json | --version]\n"
            "Lists the ZK32 USB devices and simulators that dnusb finds (simulators from\n"
-           "$ZK32_SIM_DIR and $ZK32_SIM_TCP): path, selector, serial, identity word, kind.\n"
+           "$ZK32_SIM_DIR and $ZK32_SIM_TCP): path, selector, serial, identity word (and the\n"
+           "chip of config.ini it names), kind.\n"
            "Set DNUSB_DEVICE to a selector or serial to make the library use that device.\n",
            argv[0]);
     return argc == 2 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0) ? 0 : 2;
@@ -161,7 +212,7 @@ int main(int argc, char **argv) {
   const char *wanted = dn_selector();
   size_t count = 0;
   const dn_port *const *ports = dn_ports(&count);
-  output out = {json, 0};
+  output out = {json, 0, program_chip_table()};
   int opened = 0;
   if (json) fputs("[", stdout);
   for (size_t i = 0; i < count; ++i) list_port(ports[i], wanted, &out, &opened);

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${ORVANE_FUZZ_SECONDS:-20}
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(number config listing grammar replies)
+[ ${#targets[@]} -eq 0 ] && targets=(number config listing grammar replies elf intel_hex srec)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2 --target $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null

@@ -13,6 +13,10 @@ constexpr uint32_t kIdentityFirst = 0x7e;
 constexpr uint32_t kIdentityLast = 0x81;
 constexpr uint32_t kStatusByte = 0x7f;
 
+// The identity word a chip of this MCU type reports: its chip name in the simulator's chip
+// table (sim/data/config.ini) read as a hexadecimal number, as a real chip reports its own.
+uint32_t identity_of_type(int mcu_type);
+
 class ChipRegisters : public Peripheral {
  public:
   explicit ChipRegisters(const Settings &settings) : settings_(settings) {}

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "sim/chip_registers.h"
 #include "sim/evk_probe.h"
 #include "sim/uart_port.h"
 
@@ -9,6 +10,7 @@ namespace zk32sim {
 
 DeviceState::DeviceState(const Options &options) : options_(options) {
   apply_timing(settings_, options.zero_timing);
+  settings_.identity = identity_of_type(options.mcu_type);
   ChipContext context{settings_, faults_, trace_,
                       options.clock ? *options.clock : real_clock()};
   target_.reset(new TargetChip(options.mcu_type, options.flash_size, context));

@@ -14,7 +14,7 @@ struct Settings {
   int analog_busy_ms = 0;        // busy bit of 0xba after an analog access, or kNever
   int activation_ms = 0;         // delay of an activation step, or kNever
   int status_byte = -1;          // target 0x7f as set from outside (-1: not set)
-  uint32_t identity = 0x00004715;  // chip bytes 0x7e..0x81, 0x7e = most significant
+  uint32_t identity = 0x00004710;  // chip bytes 0x7e..0x81, 0x7e = least significant
   int writer_erase_ms = 0;
   int writer_program_ms = 0;
   int writer_read_ms = 0;

@@ -59,6 +59,9 @@ TEST(Companion, ExitStatusSaysHowTheRunWent) {
        {"--verify", "4710", "wf", "0", "-i", "IMAGE", "-u"}, 3,
        "orvane-check: verify: 1 of 5000 bytes differ, the first at 0x000123"},
       {"verify of no download", "", {"--verify", "4710", "rst", "-u"}, 2, ""},
+      {"another chip attached than the one named", "", {"4715", "wf", "0", "-e", "1", "-u"}, 1,
+       "orvane-check: hint: the attached chip reports identity 0x00004710 (chip 4710), not the "
+       "0x00004715 of chip 4715"},
       {"own option wrong", "", {"--bogus", "4710", "rst", "-u"}, 2, ""},
       {"Orvane missing", "", {"--orvane", "/nonexistent/Orvane", "4710", "rst", "-u"}, 4, ""},
   };
@@ -146,6 +149,76 @@ TEST(Companion, FindsOrvaneInTheInstallationsProgramDirectory) {
   EXPECT_EQ(r.exit_code, 1) << r.err;
   EXPECT_EQ(r.out, " [42]: no usb device!\n");
   harness::remove_tree(prefix);
+}
+
+// Intel HEX records for bytes at addresses (a linear address record before each).
+std::string intel_hex(const std::vector<std::pair<uint32_t, std::string>> &parts) {
+  std::string out;
+  auto record = [&out](std::vector<unsigned> bytes) {
+    unsigned sum = 0;
+    for (unsigned b : bytes) sum += b;
+    bytes.push_back((0x100 - sum % 0x100) % 0x100);
+    out += ':';
+    for (unsigned b : bytes) {
+      char pair[3];
+      std::snprintf(pair, sizeof pair, "%02X", b & 0xff);
+      out += pair;
+    }
+    out += '\n';
+  };
+  for (const auto &part : parts) {
+    const uint32_t a = part.first;
+    record({2, 0, 0, 4, a >> 24, a >> 16 & 0xff});
+    std::vector<unsigned> data = {static_cast<unsigned>(part.second.size()), a >> 8 & 0xff, a & 0xff, 0};
+    for (unsigned char c : part.second) data.push_back(c);
+    record(data);
+  }
+  return out + ":00000001FF\n";
+}
+
+TEST(Companion, DownloadsAFileThatCarriesItsAddressesRunByRun) {
+  CompanionInstall setup;
+  harness::Simulator sim("--mode usb --type 1");
+  const std::string hex = setup.install.path("firmware.hex");
+  // Two pieces in sector 0 (one run, the gap filled), one in sector 2, one in SRAM.
+  harness::write_file(hex, intel_hex({{0x0, std::string(100, 'a')}, {0x800, "sector zero end!"},
+                                      {0x2000, "another sector"}, {0x8000, "in sram"}}));
+  const harness::RunResult dry = setup.run({"--dry-run", "4710", "wf", "0", "-i", hex, "-u"}, &sim);
+  EXPECT_EQ(dry.exit_code, 0) << dry.err;
+  EXPECT_NE(dry.out.find("run 1: flash 0x000000-0x00080f, 2064 bytes (1948 of them 0xff"),
+            std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("run 3: sram  0x008000-0x008006, 7 bytes"), std::string::npos);
+  EXPECT_EQ(sim.ctl("flash-read 800 4"), "ffffffff");  // a plan touches nothing
+
+  const harness::RunResult r =
+      setup.run({"--json", "--verify", "4710", "wf", "0", "-i", hex, "-u"}, &sim);
+  EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("\"runs\":[{\"target\":\"flash\",\"address\":0,\"bytes\":2064,"
+                       "\"filled\":1948,\"outcome\":\"success\",\"verify\":{\"bytes\":2064,"
+                       "\"differing\":0}}"),
+            std::string::npos) << r.out;
+  EXPECT_EQ(sim.ctl("flash-read 800 4"), "73656374");  // "sect"
+  EXPECT_EQ(sim.ctl("flash-read 2000 4"), "616e6f74");  // "anot"
+  EXPECT_EQ(sim.ctl("mem-read target 8000 4"), "696e2073");  // "in s"
+
+  // Refused before anything runs: exit 2 and a line that says why.
+  struct Refusal {
+    std::string file;
+    const char *address;
+    const char *says;
+  };
+  const Refusal refusals[] = {
+      {intel_hex({{0x0, "x"}}), "1000", "carries its own addresses: give it as CHIP wf 0 -i FILE"},
+      {intel_hex({{0x100, "abcd"}, {0x102, "zz"}}), "0", "two parts of the file load 0x000102-0x000103"},
+      {intel_hex({{0x20000, "far"}}), "0", "0x020000-0x020002 lies outside flash"},
+      {":0100000055AB\n:00000001FF\n", "0", "line 1: checksum 0xab, expected 0xaa"},
+  };
+  for (const Refusal &c : refusals) {
+    harness::write_file(hex, c.file);
+    const harness::RunResult refused = setup.run({"4710", "wf", c.address, "-i", hex, "-u"}, &sim);
+    EXPECT_EQ(refused.exit_code, 2) << c.says;
+    EXPECT_NE(refused.err.find(c.says), std::string::npos) << refused.err;
+  }
 }
 
 // The JSON objects read back by Python's json module, one summary line per object.

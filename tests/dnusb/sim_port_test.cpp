@@ -99,10 +99,11 @@ TEST_F(TwoBoards, ListerJsonNamesEachBoard) {
   std::string fields = run_shell(
       std::string(DNUSB_LIST_PROGRAM) + " --json | python3 -c 'import json, sys\n"
       "for d in json.load(sys.stdin): print(d[\"selector\"], d[\"serial\"], d[\"identity\"], "
-      "d[\"kind\"], d[\"error\"])'", &code);
-  EXPECT_EQ(fields, "board-b SN-B 0x00004715 target chip None\n"
-                    "zk32-0 None 0x00004715 target chip None\n"
-                    "tcp:" + tcp_ + " SN-B 0x00004715 target chip None\n");
+      "d[\"chip\"], d[\"kind\"], d[\"error\"])'", &code);
+  // The identity names the chip of the chip table beside the lister.
+  EXPECT_EQ(fields, "board-b SN-B 0x00004710 4710 target chip None\n"
+                    "zk32-0 None 0x00004710 4710 target chip None\n"
+                    "tcp:" + tcp_ + " SN-B 0x00004710 4710 target chip None\n");
   EXPECT_EQ(code, 0);
   setenv("DNUSB_DEVICE", "nothing", 1);
   EXPECT_EQ(run_shell(std::string(DNUSB_LIST_PROGRAM) + " --json", &code), "[]\n");

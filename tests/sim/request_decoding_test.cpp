@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "tests/sim/host.h"
 
@@ -53,6 +54,23 @@ TEST_F(RequestDecoding, IdentityWordIsReadAt7e) {
   EXPECT_EQ(0x4715u, host.read_word(0x7e));
   host.ctl("set identity 4716");
   EXPECT_EQ(0x4716u, host.read_word(0x7e, Layout::kLong));
+}
+
+// Each row of the simulator's chip table: a simulator of that MCU type reports the chip's
+// name as its identity word, as the real chip does.
+TEST(ChipIdentity, FollowsTheTypeAsTheChipTableNamesIt) {
+  std::ifstream table(ZK32_WRITER_DIR "/../config.ini");
+  ASSERT_TRUE(table.good());
+  int rows = 0;
+  for (std::string line; std::getline(table, line);) {
+    char name[16];
+    unsigned type = 0;
+    if (std::sscanf(line.c_str(), "MCU %x %*s = %15s", &type, name) != 2) continue;
+    Host chip{Host::options("usb", static_cast<int>(type))};
+    EXPECT_EQ(std::stoul(name, nullptr, 16), chip.read_word(0x7e)) << line;
+    ++rows;
+  }
+  EXPECT_EQ(rows, 4);
 }
 
 TEST_F(RequestDecoding, MalformedRequestsStall) {

@@ -161,7 +161,7 @@ TEST_F(PortFailure, ListerReportsADeviceThatStallsEveryRequest) {
 
 TEST_F(PortFailure, ListerShowsAWorkingDevice) {
   ChildResult list = run_child({lister()}, ChildOptions());
-  EXPECT_EQ(list.out, std::string(kZk32Path) + "\n    identity 0x00004715, target chip\n"
+  EXPECT_EQ(list.out, std::string(kZk32Path) + "\n    identity 0x00004710 (chip 4710), target chip\n"
                                "    selector 1-3, serial 0001\n");
   EXPECT_EQ(list.exit_code, 0);
   EXPECT_EQ(list.err, "");

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "tools/check/chip_hint.h"
 #include "tools/check/command_shape.h"
 #include "tools/check/json_text.h"
 #include "tools/check/line_relay.h"
@@ -15,16 +16,6 @@
 #include "tools/check/verify_compare.h"
 
 namespace {
-
-struct run_report {
-  int status = kExitSuccess;
-  long orvane_exit_code = -1;  // -1: Orvane did not run to its end
-  uint64_t command_ms = 0;
-  bool verified = false;
-  verify_result verify;
-  uint64_t verify_ms = 0;
-  std::string error;           // the companion's own complaint, if any
-};
 
 const char *outcome_name(int status) {
   switch (status) {
@@ -44,10 +35,6 @@ const char *progress_label(command_kind kind) {
     case command_kind::read: return "read";
     default: return "progress";
   }
-}
-
-void print_error(const std::string &text) {
-  std::fprintf(stderr, "orvane-check: %s%s", text.c_str(), kLineEnd);
 }
 
 // Runs Orvane once with the relay; false (status and error set) when it could not be run or
@@ -126,7 +113,14 @@ void verify_download(const std::string &orvane, const std::vector<std::string> &
   relay_own_line(relay, verdict);
 }
 
-void print_json_closing(const run_report &report, bool verify_asked, uint64_t elapsed_ms) {
+}  // namespace
+
+void print_error(const std::string &text) {
+  std::fprintf(stderr, "orvane-check: %s%s", text.c_str(), kLineEnd);
+}
+
+void print_json_closing(const run_report &report, bool verify_asked, uint64_t elapsed_ms,
+                        const std::string &extra) {
   std::string object = "{\"outcome\":\"";
   object += outcome_name(report.status);
   object += "\",\"exit_status\":" + std::to_string(report.status);
@@ -150,12 +144,47 @@ void print_json_closing(const run_report &report, bool verify_asked, uint64_t el
   } else {
     append_json_string(&object, report.error);
   }
-  object += "}\n";
+  object += ",\"hint\":";
+  if (report.hint.empty()) {
+    object += "null";
+  } else {
+    append_json_string(&object, report.hint);
+  }
+  object += extra + "}\n";
   std::fwrite(object.data(), 1, object.size(), stdout);
   std::fflush(stdout);
 }
 
-}  // namespace
+line_relay relay_for(const check_options &options) {
+  line_relay relay;
+  relay.quiet = options.quiet;
+  relay.mode = options.json    ? display::json
+               : options.quiet ? display::quiet
+               : output_is_terminal() ? display::terminal
+                                      : display::passthrough;
+  return relay;
+}
+
+void run_command(const std::string &orvane, const std::vector<std::string> &command, bool verify,
+                 line_relay *relay, run_report *report) {
+  const command_shape shape = shape_command(command);
+  relay_begin(relay, "command", progress_label(shape.kind), shape);
+  long exit_code = 0;
+  if (!run_step(orvane, command, relay, report, &exit_code)) return;
+  report->orvane_exit_code = exit_code;
+  report->command_ms = clock_ms() - relay->started_ms;
+  if (exit_code == 1 || relay->refusals > 0) {
+    report->status = kExitRefused;
+  } else if (relay->failures > 0 ||
+             (shape.completed_by != 0 && (relay->completes & shape.completed_by) == 0)) {
+    report->status = kExitFailure;
+    if (relay->failures == 0) report->error = "no completion";
+    if (shape.character_form) report->hint = chip_hint(orvane, command, shape);
+    if (!report->hint.empty()) relay_own_line(relay, "orvane-check: hint: " + report->hint);
+  } else if (verify) {
+    verify_download(orvane, command, shape, relay, report);
+  }
+}
 
 void print_json_closing_for_usage(const char *error, int status) {
   run_report report;
@@ -167,12 +196,7 @@ void print_json_closing_for_usage(const char *error, int status) {
 int run_check(const check_options &options) {
   const uint64_t started = clock_ms();
   run_report report;
-  line_relay relay;
-  relay.quiet = options.quiet;
-  relay.mode = options.json    ? display::json
-               : options.quiet ? display::quiet
-               : output_is_terminal() ? display::terminal
-                                      : display::passthrough;
+  line_relay relay = relay_for(options);
 
   std::string orvane = options.orvane;
   const command_shape shape = shape_command(options.command);
@@ -194,24 +218,7 @@ int run_check(const check_options &options) {
     report.error = "--verify needs a download to flash: CHIP wf ADDRESS -i FILE";
   }
 
-  if (report.error.empty()) {
-    relay_begin(&relay, "command", progress_label(shape.kind), shape);
-    long exit_code = 0;
-    if (run_step(orvane, options.command, &relay, &report, &exit_code)) {
-      report.orvane_exit_code = exit_code;
-      report.command_ms = clock_ms() - relay.started_ms;
-      if (exit_code == 1 || relay.refusals > 0) {
-        report.status = kExitRefused;
-      } else if (relay.failures > 0) {
-        report.status = kExitFailure;
-      } else if (shape.completed_by != 0 && (relay.completes & shape.completed_by) == 0) {
-        report.status = kExitFailure;
-        report.error = "no completion";
-      } else if (options.verify) {
-        verify_download(orvane, options.command, shape, &relay, &report);
-      }
-    }
-  }
+  if (report.error.empty()) run_command(orvane, options.command, options.verify, &relay, &report);
 
   if (!report.error.empty()) print_error(report.error);
   if (options.json) print_json_closing(report, options.verify, clock_ms() - started);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/check/check_run.h"
+#include "tools/check/firmware_check.h"
 #include "tools/check/options.h"
 #include "tools/check/platform.h"
 
@@ -22,5 +23,7 @@ int main(int argc, char **argv) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitSuccess;
   }
+  // A firmware file with its own addresses (or --dry-run) is planned before it runs.
+  if (firmware_check_wanted(options)) return run_firmware_check(options);
   return run_check(options);
 }

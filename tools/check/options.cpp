@@ -17,6 +17,8 @@ bool parse_options(int argc, char **argv, check_options *options, std::string *e
       options->quiet = true;
     } else if (word == "--json") {
       options->json = true;
+    } else if (word == "--dry-run") {
+      options->dry_run = true;
     } else if (word == "--help" || word == "-h") {
       options->help = true;
       return true;
@@ -48,11 +50,16 @@ std::string usage_text(const char *line_end) {
       "Runs one Orvane command, relays its console lines and exits with a status that",
       "says how it went.",
       "",
+      "FILE after -i may be a raw binary, or a file that carries its own addresses",
+      "(ELF, Intel HEX, S-record: give CHIP wf 0 -i FILE): its bytes go to flash or",
+      "SRAM by their addresses, one Orvane download per contiguous run.",
+      "",
       "options:",
       "  --verify       after a download to flash (CHIP wf ADDR -i FILE), read the range",
       "                 back and compare it with FILE",
       "  --quiet        leave out the progress lines",
       "  --json         one JSON object per console line, then one with the outcome",
+      "  --dry-run      show the downloads a firmware file needs, run nothing",
       "  --orvane PATH  the Orvane program to run (default: the one installed beside",
       "                 orvane-check)",
       "  --help         this text",
@@ -60,7 +67,8 @@ std::string usage_text(const char *line_end) {
       "exit status:",
       "  0  success",
       "  1  the operation reported a failure",
-      "  2  the command line was refused, or orvane-check's own options were wrong",
+      "  2  the command line or the firmware file was refused, or orvane-check's own",
+      "     options were wrong",
       "  3  --verify found a difference",
       "  4  Orvane could not be run",
   };

@@ -42,6 +42,10 @@ std::string make_temp_file();
 // Milliseconds on a monotonic clock.
 uint64_t clock_ms();
 
+// The directory of a program's real path (symlinks resolved), without a separator at the end:
+// where that program finds its config.ini.  Empty when unknown.
+std::string real_directory_of(const std::string &program);
+
 // The line end of the companion's own lines: CR LF on Windows, as the program's console.
 extern const char *const kLineEnd;
 

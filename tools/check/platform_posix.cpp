@@ -144,3 +144,12 @@ uint64_t clock_ms() {
                                    std::chrono::steady_clock::now().time_since_epoch())
                                    .count());
 }
+
+std::string real_directory_of(const std::string &program) {
+  char *resolved = realpath(program.c_str(), nullptr);
+  if (resolved == nullptr) return std::string();
+  std::string path(resolved);
+  std::free(resolved);
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}

@@ -131,3 +131,12 @@ std::string make_temp_file() {
 }
 
 uint64_t clock_ms() { return GetTickCount64(); }
+
+std::string real_directory_of(const std::string &program) {
+  char path[MAX_PATH + 1];
+  const DWORD length = GetFullPathNameA(program.c_str(), MAX_PATH, path, nullptr);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  std::string text(path, length);
+  const std::size_t separator = text.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : text.substr(0, separator);
+}
