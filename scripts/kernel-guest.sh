@@ -3,8 +3,8 @@
 # root file system (read-only), against the two simulated devices on the guest's xHCI
 # controller: A (serial ZK-A) a chip on USB, B (serial ZK-B) an EVK probe.  Prints
 # "PASS: what" or "FAIL: what: why" per check on the console.
-#   kernel-guest.sh BIN_DIR SHARE_DIR UDEV_RULE_FILE
-BIN=$1 SHARE=$2 RULES=$3
+#   kernel-guest.sh BIN_DIR SHARE_DIR UDEV_RULE_FILE [checks|bench]
+BIN=$1 SHARE=$2 RULES=$3 MODE=${4:-checks}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 EX=$ROOT/examples
 export PATH=$BIN:/usr/sbin:/usr/bin:/sbin:/bin
@@ -69,6 +69,22 @@ wait_usblp ZK-A 30 && wait_usblp ZK-B 10
 [ $udev = yes ] && udevadm settle -t 20
 A=$(device_of ZK-A) B=$(device_of ZK-B)
 echo "guest: ready (A $A, B $B, udevd $udev) at $SECONDS s"
+
+power_off() {
+  echo "guest: all checks ran"
+  cp -r "$T" "$SHARE/guest" 2>/dev/null
+  sync
+  echo o >/proc/sysrq-trigger  # power off: this script is the guest's first process
+  while :; do sleep 1; done 2>/dev/null
+}
+
+# bench/usbredir: the same measurements as on the simulator's socket, through this kernel.
+if [ "$MODE" = bench ]; then
+  export DNUSB_DEVICE=ZK-A
+  echo "BENCH: $(usbredir_request_rate 5)"
+  echo "BENCH: download $(orvane wf 0 -i "$SHARE/image.bin" -u | grep -o "Total Time: [0-9]* ms")"
+  power_off
+fi
 
 # --- 1. The lister: both devices, with serial and selector.
 list=$(dnusb-list 2>&1)
@@ -250,8 +266,4 @@ else
   fail "removed mid-download" "last line '$last' after $((SECONDS - started)) s"
 fi
 
-echo "guest: all checks ran"
-cp -r "$T" "$SHARE/guest" 2>/dev/null
-sync
-echo o >/proc/sysrq-trigger  # power off: this script is the guest's first process
-while :; do sleep 1; done 2>/dev/null
+power_off

@@ -8,6 +8,7 @@
 # control language, QEMU's monitor).  Prints one line per check; exit 0 all passed, 1 a
 # check failed, 77 skipped (with one line saying why).
 #   scripts/kernel-test.sh [BIN_DIR]     (default build/release/bin)
+# ZK32_RIG_MODE=bench runs bench/usbredir's measurements in the guest instead of the checks.
 set -uo pipefail
 
 # The project's udev rule file (its commented-out group rule is the one applied in the guest).
@@ -93,7 +94,7 @@ mount -t proc proc /host/proc; mount -t sysfs sys /host/sys
 mount -t devtmpfs dev /host/dev; mount -t tmpfs tmp /host/tmp; mount -t tmpfs run /host/run
 mount -t debugfs debugfs /host/sys/kernel/debug
 # The host's root becomes the guest's (not a chroot: udevadm ignores requests in one).
-exec switch_root /host /bin/bash $ROOT/scripts/kernel-guest.sh $BIN $SHARE $ROOT/$UDEV_RULES
+exec switch_root /host /bin/bash $ROOT/scripts/kernel-guest.sh $BIN $SHARE $ROOT/$UDEV_RULES ${ZK32_RIG_MODE:-checks}
 EOF
 chmod +x "$IR/init"
 (cd "$IR" && find . | cpio -o -H newc --quiet | gzip -1) >"$RIG/initramfs.gz"
@@ -145,7 +146,7 @@ if ! grep -q "^guest: ready" "$RIG/console.log"; then
   reason=$(grep -m1 -i "kernel panic\|guest: no 9p\|could not\|error" "$RIG/console.log" "$RIG/monitor.log")
   skip "the guest did not come up (${reason:-see $RIG/console.log})"
 fi
-grep -E "^(PASS|FAIL): " "$RIG/console.log" | tr -d '\r'
+grep -E "^(PASS|FAIL|BENCH): " "$RIG/console.log" | tr -d '\r'
 if grep -q "^FAIL: " "$RIG/console.log" || ! grep -q "^guest: all checks ran" "$RIG/console.log"; then
   echo "kernel rig: FAILED (guest console: $RIG/console.log)"
   exit 1
