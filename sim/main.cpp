@@ -18,6 +18,7 @@
 #include "sim/capture_commands.h"
 #include "sim/device_model.h"
 #include "sim/server.h"
+#include "sim/usbredir_port.h"
 #include "sim/wire_io.h"
 #include "sim_wire.h"
 
@@ -28,6 +29,7 @@ namespace {
 const char kUsage[] =
     "usage: zk32-sim start|run [--dir DIR] [--mode usb|evk] [--type N] [--timing zero|real]\n"
     "                [--flash-size BYTES] [--name NAME] [--serial SERIAL] [--tcp PORT]\n"
+    "                [--usbredir PATH]\n"
     "       zk32-sim stop [--dir DIR] [--name NAME]\n"
     "       zk32-sim ctl [--dir DIR] [--name NAME] COMMAND...\n"
     "       zk32-sim decode FILE\n"
@@ -43,6 +45,7 @@ struct Args {
   bool name_given = false;
   std::vector<std::string> words;  // ctl: the command
   std::string file;                // decode, replay: the capture
+  std::string usbredir;            // start, run: also serve the device to QEMU here
 };
 
 // decode and replay work on a file, without a simulator to talk to.
@@ -106,6 +109,8 @@ bool parse_args(int argc, char **argv, Args *args) {
       args->options.zero_timing = strcmp(v, "zero") == 0;
     } else if (a == "--flash-size" && parse_number(v, &n) && n <= (16u << 20)) {
       args->options.flash_size = uint32_t(n);
+    } else if (a == "--usbredir" && v[0] != '\0' && !offline_verb(args->verb)) {
+      args->usbredir = v;
     } else if (a == "--tcp" && parse_number(v, &n) && n >= 1 && n <= 65535) {
       args->server.tcp_port = int(n);
     } else {
@@ -149,7 +154,14 @@ int serve(const Args &args, int ready_fd) {
   make_directory(args.server.dir);
   Server server(*device, args.server);
   std::string error;
-  if (!server.open(&error)) return refuse(error, ready_fd);
+  const DeviceIdentity identity{simwire::kVendorId, simwire::kSimProductId, args.server.serial};
+  UsbredirPort usbredir(*device, server.device_lock(), identity, args.usbredir);
+  if (!args.usbredir.empty() && !usbredir.open(&error)) return refuse(error, ready_fd);
+  if (!server.open(&error)) {
+    usbredir.remove_file();
+    return refuse(error, ready_fd);
+  }
+  if (!args.usbredir.empty()) usbredir.start();
   if (ready_fd >= 0) {
     write_all(ready_fd, "+", 1);
     close(ready_fd);
@@ -157,6 +169,7 @@ int serve(const Args &args, int ready_fd) {
     fprintf(stderr, "zk32-sim: listening on %s\n", socket_path(args.server).c_str());
   }
   server.run();
+  usbredir.remove_file();
   // Connection threads may still be blocked on their sockets: leave without running
   // destructors under them.  The socket and pid file are gone; the pcap file is flushed.
   fflush(nullptr);

@@ -29,6 +29,8 @@ class Server {
   bool open(std::string *error);
   // Accepts clients until SIGTERM, SIGINT or stop_from_signal(); then removes its files.
   void run();
+  // The lock every request to the device is served under (other ports share it).
+  std::mutex &device_lock() { return device_lock_; }
 
  private:
   void serve_client(int fd);
