@@ -25,7 +25,7 @@ wait_result wait_for_breakpoint(const target_link &link, const uint32_t armed[4]
   wait_result result;
   bool have_previous = false;
   uint32_t previous = 0;
-  catch_interrupt();
+  clear_interrupt();
   for (;;) {
     uint32_t pc = 0;
     const op_outcome read = op_read_pc(link, &pc);
@@ -57,6 +57,5 @@ wait_result wait_for_breakpoint(const target_link &link, const uint32_t armed[4]
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
   }
-  release_interrupt();
   return result;
 }

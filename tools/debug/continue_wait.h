@@ -23,8 +23,8 @@ struct wait_result {
   op_outcome outcome;   // the failed read (wait_end::failed)
 };
 
-// Polls until the core stops at one of the armed addresses (0: a free slot), Ctrl-C, or
-// wait_seconds (0: no limit).
+// Polls until the core stops at one of the armed addresses (0: a free slot), Ctrl-C (when
+// the session catches it: catch_interrupt), or wait_seconds (0: no limit).
 wait_result wait_for_breakpoint(const target_link &link, const uint32_t armed[4],
                                 double wait_seconds);
 

@@ -7,15 +7,15 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-extern "C" void on_interrupt(int) { interrupted = 1; }
+extern "C" void on_interrupt(int) {
+  interrupted = 1;
+  std::signal(SIGINT, on_interrupt);  // where the handler is reset on delivery (Windows)
+}
 
 }  // namespace
 
-void catch_interrupt() {
-  interrupted = 0;
-  std::signal(SIGINT, on_interrupt);
-}
+void catch_interrupt() { std::signal(SIGINT, on_interrupt); }
 
-void release_interrupt() { std::signal(SIGINT, SIG_DFL); }
+void clear_interrupt() { interrupted = 0; }
 
 bool interrupt_requested() { return interrupted != 0; }

@@ -2,10 +2,11 @@
 #ifndef ORVANE_DEBUG_INTERRUPT_H
 #define ORVANE_DEBUG_INTERRUPT_H
 
-// From now on Ctrl-C sets the flag instead of ending the session; the flag starts clear.
+// From now on Ctrl-C sets the flag instead of ending the session.  A program the session
+// runs meanwhile still ends on Ctrl-C (a caught signal is back to its default after exec).
 void catch_interrupt();
-// Ctrl-C ends the session again (at the prompt, as in any shell without a job to stop).
-void release_interrupt();
+// Clears the flag.
+void clear_interrupt();
 bool interrupt_requested();
 
 #endif

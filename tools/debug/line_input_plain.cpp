@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include "tools/debug/interrupt.h"
 #include "tools/debug/line_input.h"
 
 bool input_is_terminal() {
@@ -17,7 +18,14 @@ bool input_is_terminal() {
 }
 
 bool read_terminal_line(const char *prompt, std::string *line) {
-  std::fputs(prompt, stdout);
-  std::fflush(stdout);
-  return read_script_line(stdin, line);
+  for (;;) {
+    std::fputs(prompt, stdout);
+    std::fflush(stdout);
+    if (read_script_line(stdin, line)) return true;
+    // Ctrl-C at the prompt abandons the line being typed, not the session.
+    if (!interrupt_requested()) return false;
+    clear_interrupt();
+    std::clearerr(stdin);
+    std::printf("\n");
+  }
 }

@@ -5,6 +5,7 @@
 #include "tools/check/locate_orvane.h"
 #include "tools/check/platform.h"
 #include "tools/debug/debug_options.h"
+#include "tools/debug/interrupt.h"
 #include "tools/debug/line_input.h"
 #include "tools/debug/session.h"
 
@@ -51,6 +52,8 @@ int run_script(session *s, const debug_options &options) {
 }
 
 int run_interactive(session *s) {
+  // Ctrl-C ends a waiting `continue`, never the session (quit or the end of input does).
+  catch_interrupt();
   std::string line;
   while (read_terminal_line("(orvane-debug) ", &line)) {
     if (run_command(s, line) == command_end::quit) return kExitSuccess;
