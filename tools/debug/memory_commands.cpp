@@ -85,7 +85,7 @@ bool command_set(session *s, const words &w) {
   }
   const op_outcome write = op_write_core(s->link, address, bytes);
   if (!write.ok) return fail(write);
-  std::printf("wrote %zu bytes at 0x%.6x\n", bytes.size(), address);
+  std::printf("wrote %lu bytes at 0x%.6x\n", static_cast<unsigned long>(bytes.size()), address);
   return true;
 }
 
@@ -111,7 +111,8 @@ bool command_load(session *s, const words &w) {
     if (!download.ok) return fail(download);
     total += segment.bytes.size();
   }
-  std::printf("loaded %zu bytes into flash in %zu segment%s\n", total, segments.size(),
+  std::printf("loaded %lu bytes into flash in %lu segment%s\n", static_cast<unsigned long>(total),
+              static_cast<unsigned long>(segments.size()),
               segments.size() == 1 ? "" : "s");
   return true;
 }
