@@ -20,7 +20,8 @@
 #include <cstdio>
 
 #include "dnusb.h"
-#include "tools/check/message_catalogue.h"
+#include "base/messages.h"
+#include "tools/check/line_kind.h"
 #include "tools/check/platform.h"
 
 namespace {
@@ -28,15 +29,15 @@ namespace {
 constexpr uint32_t kProgramCounter = 0x6bc;
 constexpr uint32_t kLargestWrite = 4;  // Orvane's core write takes up to four data bytes
 
-// Completion lines, as the message table holds them.
-const char kResetDone[] = " Reset MCU \n";
-const char kRunDone[] = " MCU Run \t\n";
-const char kStopDone[] = " Stop MCU, PC is : 0x%.6x \t\n";
-const char kStepDone[] = " Step MCU, PC is : 0x%.6x \t\n";
-const char kBreakpointsDone[] = " Set break point ok! \t\n";
-const char kSavedDone[] = "\n All %d bytes have been saved! \t\n";
-const char kWriteDone[] = "\n Write %d bytes at address %.6x \t\n";
-const char kDownloadDone[] = " File Download to 0x%.6x: %d bytes \t\n";
+// Completion lines, from the message table.
+const char *const kResetDone = message_of(msg::reset_done).format;
+const char *const kRunDone = message_of(msg::run_done).format;
+const char *const kStopDone = message_of(msg::stop_done).format;
+const char *const kStepDone = message_of(msg::step_done).format;
+const char *const kBreakpointsDone = message_of(msg::breakpoints_done).format;
+const char *const kSavedDone = message_of(msg::read_saved).format;
+const char *const kWriteDone = message_of(msg::write_done).format;
+const char *const kDownloadDone = message_of(msg::download_summary).format;
 
 struct orvane_run {
   op_outcome outcome;
