@@ -161,11 +161,11 @@ op_outcome op_set_breakpoints(const target_link &link, const uint32_t addresses[
 
 op_outcome op_read_pc(const target_link &link, uint32_t *pc) {
   std::vector<uint8_t> bytes;
-  const op_outcome outcome = read_saved(link, "rc", kProgramCounter, 4, &bytes);
-  if (outcome.ok)
+  const op_outcome read = read_saved(link, "rc", kProgramCounter, 4, &bytes);
+  if (read.ok)
     *pc = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
           uint32_t(bytes[3]) << 24;
-  return outcome;
+  return read;
 }
 
 op_outcome op_read_core(const target_link &link, uint32_t address, uint32_t length,
