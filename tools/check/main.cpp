@@ -22,5 +22,9 @@ int main(int argc, char **argv) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitSuccess;
   }
+  if (options.version) {
+    std::printf("orvane-check %s%s", ORVANE_VERSION, kLineEnd);
+    return kExitSuccess;
+  }
   return run_check(options);
 }

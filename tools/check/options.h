@@ -11,6 +11,7 @@ struct check_options {
   bool quiet = false;
   bool json = false;
   bool help = false;
+  bool version = false;
   std::vector<std::string> command;  // CHIP COMMAND ARGS... or the numeric form
 };
 
