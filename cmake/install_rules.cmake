@@ -13,7 +13,9 @@
 #   lib/<arch>/libdnusb.so.1, libdnusb.so, pkgconfig/dnusb.pc, cmake/dnusb/
 #   include/dnusb.h
 #   lib/udev/rules.d/60-zk32.rules
-#   share/zk32-sim/                 the simulator's chip table and flash writers
+#   share/zk32-sim/                 the simulator's chip table and flash writers, the sample
+#                                   firmware and its listing (ORVANE_CONFIG_DIR=this folder
+#                                   points the installed program at this chip table)
 #   share/man/man1, man3
 #
 # <sysconf> is /etc for the prefix /usr (and /), /etc/opt/... for /opt/..., else
@@ -68,11 +70,17 @@ install(CODE "
   COMPONENT runtime)
 
 # --- Development files --------------------------------------------------------------------
-file(RELATIVE_PATH DNUSB_PC_PREFIX_FROM_PCDIR /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
-string(REGEX REPLACE "/$" "" DNUSB_PC_PREFIX_FROM_PCDIR "${DNUSB_PC_PREFIX_FROM_PCDIR}")
-configure_file(${PROJECT_SOURCE_DIR}/dnusb/dnusb.pc.in ${PROJECT_BINARY_DIR}/dnusb.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/dnusb.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
-        COMPONENT dev)
+# dnusb.pc names the prefix given at install time (cmake --install --prefix may differ from
+# the configured one); a staged tree is used with PKG_CONFIG_SYSROOT_DIR.
+install(CODE "
+  set(DNUSB_PC_IN \"${PROJECT_SOURCE_DIR}/dnusb/dnusb.pc.in\")
+  set(DNUSB_PC_OUT \"${PROJECT_BINARY_DIR}/dnusb.pc\")
+  set(DNUSB_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(CMAKE_INSTALL_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(CMAKE_INSTALL_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+  include(\"${PROJECT_SOURCE_DIR}/cmake/install_pkgconfig.cmake\")"
+  COMPONENT dev)
 install(EXPORT dnusbTargets NAMESPACE dnusb:: DESTINATION ${orvane_cmake_dir} COMPONENT dev)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/dnusbConfig.cmake.in
   ${PROJECT_BINARY_DIR}/dnusbConfig.cmake INSTALL_DESTINATION ${orvane_cmake_dir})
@@ -88,6 +96,9 @@ if(TARGET zk32-sim)
           COMPONENT sim)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/sim/data/writer DESTINATION ${orvane_sim_data_dir}
           COMPONENT sim)
+  # The sample firmware and its listing, for a first download onto a simulated chip.
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/firmware.bin ${PROJECT_SOURCE_DIR}/examples/firmware.lst
+          DESTINATION ${orvane_sim_data_dir} COMPONENT sim)
 endif()
 
 # --- Manual pages: every man/*.1 and man/*.3, with the version filled in (they give the
