@@ -17,6 +17,7 @@
 #                                   firmware and its listing (ORVANE_CONFIG_DIR=this folder
 #                                   points the installed program at this chip table)
 #   share/man/man1, man3
+#   share/bash-completion/completions/   one completion per command (from completion/)
 #
 # <sysconf> is /etc for the prefix /usr (and /), /etc/opt/... for /opt/..., else
 # <prefix>/etc, decided when installing (cmake --install --prefix may differ from the
@@ -100,6 +101,33 @@ if(TARGET zk32-sim)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/firmware.bin ${PROJECT_SOURCE_DIR}/examples/firmware.lst
           DESTINATION ${orvane_sim_data_dir} COMPONENT sim)
 endif()
+
+# --- Bash completions: every file of completion/, named after its command, where
+# bash-completion loads it from (its completionsdir under this prefix; else, and for any other
+# prefix, share/bash-completion/completions, which bash-completion searches for every prefix
+# in XDG_DATA_DIRS).  zk32-sim's goes with the simulator, the others with the program.
+set(orvane_completion_dir ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+find_package(PkgConfig QUIET)
+if(PKG_CONFIG_FOUND)
+  pkg_get_variable(orvane_bash_completions bash-completion completionsdir)
+  string(LENGTH "${CMAKE_INSTALL_PREFIX}/" orvane_prefix_length)
+  string(SUBSTRING "${orvane_bash_completions}" 0 ${orvane_prefix_length} orvane_head)
+  if(orvane_head STREQUAL "${CMAKE_INSTALL_PREFIX}/")
+    string(SUBSTRING "${orvane_bash_completions}" ${orvane_prefix_length} -1 orvane_completion_dir)
+  endif()
+endif()
+file(GLOB orvane_completions CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/completion/*)
+foreach(completion IN LISTS orvane_completions)
+  get_filename_component(command ${completion} NAME)
+  set(component runtime)
+  if(command STREQUAL "zk32-sim")
+    if(NOT TARGET zk32-sim)
+      continue()
+    endif()
+    set(component sim)
+  endif()
+  install(FILES ${completion} DESTINATION ${orvane_completion_dir} COMPONENT ${component})
+endforeach()
 
 # --- Manual pages: every man/*.1 and man/*.3, with the version filled in (they give the
 # packages' paths, /usr/...), installed compressed.  ORVANE_MAN_PAGES lists the uncompressed

@@ -29,6 +29,11 @@ while IFS= read -r link; do
 done < <(find "$tree" -type l)
 [ "$links" -ge 4 ] || fail "expected the command, config and library links, found $links"
 
+# A bash completion for every command, where bash-completion looks.
+for command in orvane orvane-check orvane-monitor orvane-gang dnusb-list zk32-sim; do
+  [ -f "$tree/usr/share/bash-completion/completions/$command" ] || fail "no completion for $command"
+done
+
 # The command on the PATH reaches config.ini in /etc/orvane through the program folder.
 [ -f "$tree/etc/orvane/config.ini" ] || fail "no /etc/orvane/config.ini"
 "$tree/usr/bin/orvane" 4710 ini || fail "the installed orvane does not find chip 4710"
