@@ -32,10 +32,24 @@ include(CMakePackageConfigHelpers)
 set(ORVANE_MAN_SOURCE_DIR ${PROJECT_SOURCE_DIR}/man)
 
 if(WIN32)
-  install(TARGETS Orvane dnusb RUNTIME DESTINATION . COMPONENT runtime
-                               ARCHIVE DESTINATION lib COMPONENT dev)
-  install(FILES ${PROJECT_SOURCE_DIR}/data/config.ini DESTINATION . COMPONENT runtime)
-  install(FILES ${PROJECT_SOURCE_DIR}/data/writer-README.txt DESTINATION writer
+  install(TARGETS Orvane dnusb dnusb-list RUNTIME DESTINATION . COMPONENT runtime
+                                          ARCHIVE DESTINATION lib COMPONENT dev)
+  # The text files with Windows line ends (Notepad and the program read them either way).
+  set(orvane_windows_text ${PROJECT_BINARY_DIR}/windows-text)
+  configure_file(${PROJECT_SOURCE_DIR}/data/config.ini ${orvane_windows_text}/config.ini
+                 @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/data/writer-README.txt
+                 ${orvane_windows_text}/writer-README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows-user-README.txt
+                 ${orvane_windows_text}/user-README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${orvane_windows_text}/LICENSE.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${orvane_windows_text}/config.ini ${orvane_windows_text}/LICENSE.txt
+          DESTINATION . COMPONENT runtime)
+  install(FILES ${orvane_windows_text}/writer-README.txt DESTINATION writer
+          RENAME README.txt COMPONENT runtime)
+  # user\ receives the reads made without -o (user\Read.bin).
+  install(FILES ${orvane_windows_text}/user-README.txt DESTINATION user
           RENAME README.txt COMPONENT runtime)
   install(FILES ${PROJECT_SOURCE_DIR}/dnusb/dnusb.h DESTINATION include COMPONENT dev)
   return()
