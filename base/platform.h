@@ -12,8 +12,10 @@
 // into buffer with at most size - 1 characters and a terminator.  Returns the length, or 0.
 std::size_t program_path(char *buffer, std::size_t size);
 
-// The program's directory: the full path cut at its last separator (the separator dropped).
-// Returns false when the directory does not fit in size - 1 characters.
+// The program's directory: the full path cut at its last separator (the separator dropped),
+// or the folder ORVANE_CONFIG_DIR names when that is set and not empty (the simulator's chip
+// table for the installed program).  Returns false when the directory does not fit in
+// size - 1 characters.
 bool program_directory(char *buffer, std::size_t size);
 
 // Milliseconds of a monotonic clock, as an unsigned 32-bit value that wraps (timeGetTime).

@@ -1,4 +1,5 @@
 // The replaceable platform calls: the system's own unless a test has put its own in place.
+#include <cstdlib>
 #include <cstring>
 
 #include "base/platform.h"
@@ -40,6 +41,20 @@ std::size_t program_path(char *buffer, std::size_t size) {
   if (length >= size) return 0;
   std::memcpy(buffer, program_path_hook, length + 1);
   return length;
+}
+
+bool configured_program_directory(char *buffer, std::size_t size) {
+  // The simulator's chip table is installed apart from the program; this lets the installed
+  // program use it without a copy of the program beside it.
+  const char *chosen = std::getenv("ORVANE_CONFIG_DIR");
+  if (chosen == nullptr || chosen[0] == '\0') return false;
+  std::size_t length = std::strlen(chosen);
+  while (length > 1 && (chosen[length - 1] == '/' || chosen[length - 1] == '\\')) --length;
+  buffer[0] = '\0';
+  if (length >= size) return true;
+  std::memcpy(buffer, chosen, length);
+  buffer[length] = '\0';
+  return true;
 }
 
 void override_clock(uint32_t (*clock)(), void (*sleep)(uint32_t milliseconds)) {

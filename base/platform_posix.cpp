@@ -56,6 +56,7 @@ bool program_directory(char *buffer, std::size_t size) {
   char full[PATH_MAX + 1];
   if (buffer == nullptr || size == 0) return false;
   buffer[0] = '\0';
+  if (configured_program_directory(buffer, size)) return buffer[0] != '\0';
   if (program_path(full, sizeof full) == 0) return false;
   char *cut = std::strrchr(full, '/');
   if (cut == nullptr) return false;

@@ -38,6 +38,7 @@ bool program_directory(char *buffer, std::size_t size) {
   char full[kModulePathChars];
   if (buffer == nullptr || size == 0) return false;
   buffer[0] = '\0';
+  if (configured_program_directory(buffer, size)) return buffer[0] != '\0';
   if (program_path(full, sizeof full) == 0) return false;
   // Windows writes backslashes; a forward slash is accepted as well, whichever comes last.
   char *cut = std::strrchr(full, '\\');

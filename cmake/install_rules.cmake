@@ -13,8 +13,11 @@
 #   lib/<arch>/libdnusb.so.1, libdnusb.so, pkgconfig/dnusb.pc, cmake/dnusb/
 #   include/dnusb.h
 #   lib/udev/rules.d/60-zk32.rules
-#   share/zk32-sim/                 the simulator's chip table and flash writers
+#   share/zk32-sim/                 the simulator's chip table and flash writers, the sample
+#                                   firmware and its listing (ORVANE_CONFIG_DIR=this folder
+#                                   points the installed program at this chip table)
 #   share/man/man1, man3
+#   share/bash-completion/completions/   one completion per command (from completion/)
 #
 # <sysconf> is /etc for the prefix /usr (and /), /etc/opt/... for /opt/..., else
 # <prefix>/etc, decided when installing (cmake --install --prefix may differ from the
@@ -29,10 +32,24 @@ include(CMakePackageConfigHelpers)
 set(ORVANE_MAN_SOURCE_DIR ${PROJECT_SOURCE_DIR}/man)
 
 if(WIN32)
-  install(TARGETS Orvane dnusb RUNTIME DESTINATION . COMPONENT runtime
-                               ARCHIVE DESTINATION lib COMPONENT dev)
-  install(FILES ${PROJECT_SOURCE_DIR}/data/config.ini DESTINATION . COMPONENT runtime)
-  install(FILES ${PROJECT_SOURCE_DIR}/data/writer-README.txt DESTINATION writer
+  install(TARGETS Orvane dnusb dnusb-list RUNTIME DESTINATION . COMPONENT runtime
+                                          ARCHIVE DESTINATION lib COMPONENT dev)
+  # The text files with Windows line ends (Notepad and the program read them either way).
+  set(orvane_windows_text ${PROJECT_BINARY_DIR}/windows-text)
+  configure_file(${PROJECT_SOURCE_DIR}/data/config.ini ${orvane_windows_text}/config.ini
+                 @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/data/writer-README.txt
+                 ${orvane_windows_text}/writer-README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows-user-README.txt
+                 ${orvane_windows_text}/user-README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${orvane_windows_text}/LICENSE.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${orvane_windows_text}/config.ini ${orvane_windows_text}/LICENSE.txt
+          DESTINATION . COMPONENT runtime)
+  install(FILES ${orvane_windows_text}/writer-README.txt DESTINATION writer
+          RENAME README.txt COMPONENT runtime)
+  # user\ receives the reads made without -o (user\Read.bin).
+  install(FILES ${orvane_windows_text}/user-README.txt DESTINATION user
           RENAME README.txt COMPONENT runtime)
   install(FILES ${PROJECT_SOURCE_DIR}/dnusb/dnusb.h DESTINATION include COMPONENT dev)
   return()
@@ -68,11 +85,17 @@ install(CODE "
   COMPONENT runtime)
 
 # --- Development files --------------------------------------------------------------------
-file(RELATIVE_PATH DNUSB_PC_PREFIX_FROM_PCDIR /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
-string(REGEX REPLACE "/$" "" DNUSB_PC_PREFIX_FROM_PCDIR "${DNUSB_PC_PREFIX_FROM_PCDIR}")
-configure_file(${PROJECT_SOURCE_DIR}/dnusb/dnusb.pc.in ${PROJECT_BINARY_DIR}/dnusb.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/dnusb.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
-        COMPONENT dev)
+# dnusb.pc names the prefix given at install time (cmake --install --prefix may differ from
+# the configured one); a staged tree is used with PKG_CONFIG_SYSROOT_DIR.
+install(CODE "
+  set(DNUSB_PC_IN \"${PROJECT_SOURCE_DIR}/dnusb/dnusb.pc.in\")
+  set(DNUSB_PC_OUT \"${PROJECT_BINARY_DIR}/dnusb.pc\")
+  set(DNUSB_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(CMAKE_INSTALL_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(CMAKE_INSTALL_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+  include(\"${PROJECT_SOURCE_DIR}/cmake/install_pkgconfig.cmake\")"
+  COMPONENT dev)
 install(EXPORT dnusbTargets NAMESPACE dnusb:: DESTINATION ${orvane_cmake_dir} COMPONENT dev)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/dnusbConfig.cmake.in
   ${PROJECT_BINARY_DIR}/dnusbConfig.cmake INSTALL_DESTINATION ${orvane_cmake_dir})
@@ -88,7 +111,37 @@ if(TARGET zk32-sim)
           COMPONENT sim)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/sim/data/writer DESTINATION ${orvane_sim_data_dir}
           COMPONENT sim)
+  # The sample firmware and its listing, for a first download onto a simulated chip.
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/firmware.bin ${PROJECT_SOURCE_DIR}/examples/firmware.lst
+          DESTINATION ${orvane_sim_data_dir} COMPONENT sim)
 endif()
+
+# --- Bash completions: every file of completion/, named after its command, where
+# bash-completion loads it from (its completionsdir under this prefix; else, and for any other
+# prefix, share/bash-completion/completions, which bash-completion searches for every prefix
+# in XDG_DATA_DIRS).  zk32-sim's goes with the simulator, the others with the program.
+set(orvane_completion_dir ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+find_package(PkgConfig QUIET)
+if(PKG_CONFIG_FOUND)
+  pkg_get_variable(orvane_bash_completions bash-completion completionsdir)
+  string(LENGTH "${CMAKE_INSTALL_PREFIX}/" orvane_prefix_length)
+  string(SUBSTRING "${orvane_bash_completions}" 0 ${orvane_prefix_length} orvane_head)
+  if(orvane_head STREQUAL "${CMAKE_INSTALL_PREFIX}/")
+    string(SUBSTRING "${orvane_bash_completions}" ${orvane_prefix_length} -1 orvane_completion_dir)
+  endif()
+endif()
+file(GLOB orvane_completions CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/completion/*)
+foreach(completion IN LISTS orvane_completions)
+  get_filename_component(command ${completion} NAME)
+  set(component runtime)
+  if(command STREQUAL "zk32-sim")
+    if(NOT TARGET zk32-sim)
+      continue()
+    endif()
+    set(component sim)
+  endif()
+  install(FILES ${completion} DESTINATION ${orvane_completion_dir} COMPONENT ${component})
+endforeach()
 
 # --- Manual pages: every man/*.1 and man/*.3, with the version filled in (they give the
 # packages' paths, /usr/...), installed compressed.  ORVANE_MAN_PAGES lists the uncompressed

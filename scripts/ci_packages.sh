@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # CI for the packages: builds the .deb packages (scripts/package.sh, lintian included),
-# installs them on this machine, runs the installed tools - orvane help, dnusb-list and
-# zk32-sim --version, a flash download and read-back on a simulated chip from the installed
-# files, the library's C example built with pkg-config and with find_package - and removes
-# the packages again.  Needs root (it installs packages); otherwise it says SKIP.
+# installs them on this machine, runs the installed tools - orvane help, --version of every
+# other command, the bash completions where bash-completion loads them, the simulator reached
+# in one step (the installed program pointed at the simulator's chip table, its sample
+# firmware downloaded, verified by orvane-check and by a read-back, and by orvane-gang), the
+# library's C example built with pkg-config and with find_package - and removes the packages
+# again.  Needs root (it installs packages); otherwise it says SKIP.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir=$PWD
@@ -42,27 +44,48 @@ echo "=== the installed commands"
   { echo "FAIL: /usr/bin/orvane is not the relative link"; exit 1; }
 orvane help >help.txt
 head -4 help.txt
-dnusb-list --version
-zk32-sim --version
+for command in dnusb-list zk32-sim orvane-check orvane-monitor orvane-gang; do
+  "$command" --version
+  "$command" --help >/dev/null
+  man -w "$command" >/dev/null || { echo "FAIL: no manual page for $command"; exit 1; }
+done
+zk32-sim ctl help | grep -q "^  flash-read" || { echo "FAIL: zk32-sim ctl help"; exit 1; }
 orvane 4710 ini
 
-echo "=== a download on a simulated chip from the installed files"
-# The installed chip table names the chip maker's writers; the simulator's own table and
-# writers go in a private program folder with a copy of the installed program.
-mkdir program
-cp /usr/libexec/orvane/Orvane program/
-cp -r /usr/share/zk32-sim/. program/
-zk32-sim start --dir "$sim_dir" --mode usb --type 1
+echo "=== the bash completions"
+completions=$(pkg-config --variable=completionsdir bash-completion 2>/dev/null ||
+  echo /usr/share/bash-completion/completions)
+for command in orvane orvane-check orvane-monitor orvane-gang dnusb-list zk32-sim; do
+  [ -f "$completions/$command" ] || { echo "FAIL: no completion for $command"; exit 1; }
+done
+# Loaded as the shell loads it at a Tab, it offers the chip names of the installed table.
+chips=$(bash -c '. /usr/share/bash-completion/bash_completion
+  __load_completion orvane && COMP_WORDS=(orvane 47) COMP_CWORD=1 && _orvane orvane 47 orvane &&
+  echo "${COMPREPLY[*]}"')
+[ "$chips" = "4710 4712 4715 4716" ] || { echo "FAIL: orvane completes 47 to '$chips'"; exit 1; }
+
+echo "=== the simulator in one step, from the installed files"
+# The installed chip table names the chip maker's writers; ORVANE_CONFIG_DIR points the
+# installed program at the simulator's table, and the zk32-sim package ships the firmware.
 export ZK32_SIM_DIR="$sim_dir"
-image="$source_dir/examples/firmware.bin"
-program/Orvane 4710 wf 0 -i "$image" -u
-program/Orvane 4710 rf 0 -s "$(stat -c %s "$image")" -u -o readback.bin
+zk32-sim start --mode usb --type 1
+image=/usr/share/zk32-sim/firmware.bin
+ORVANE_CONFIG_DIR=/usr/share/zk32-sim orvane 4710 wf 0 -i "$image" -u
+ORVANE_CONFIG_DIR=/usr/share/zk32-sim orvane 4710 rf 0 -s "$(stat -c %s "$image")" -u \
+  -o readback.bin
 cmp "$image" readback.bin || { echo "FAIL: the read-back differs"; exit 1; }
-# The installed table names the chip maker's writer, which the user has not supplied here.
+ORVANE_CONFIG_DIR=/usr/share/zk32-sim orvane-check --verify 4710 wf 0 -i "$image" -u
+ORVANE_CONFIG_DIR=/usr/share/zk32-sim orvane-gang -u -v 4710 "$image" zk32-0
+ORVANE_CONFIG_DIR=/usr/share/zk32-sim orvane-monitor --reset 4710 -u --until "count 1" \
+  --exit-after 20 >monitor.txt
+grep -q "^Orvane sample firmware" monitor.txt || { echo "FAIL: orvane-monitor --reset"; exit 1; }
+# Unset, the installed table holds: it names the chip maker's writer, not supplied here.
 orvane 4710 rf 0 -s 16 -u | grep -q "open sram file err" ||
   { echo "FAIL: the installed table should name a writer the user supplies"; exit 1; }
 
 echo "=== the library from the installed development package"
+[ -z "$(pkg-config --cflags dnusb)" ] ||
+  { echo "FAIL: pkg-config --cflags dnusb is not canonical: $(pkg-config --cflags dnusb)"; exit 1; }
 # shellcheck disable=SC2046
 cc -o by_pkg_config "$source_dir/examples/c/flash_page.c" $(pkg-config --cflags --libs dnusb)
 ./by_pkg_config

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "sim/analog_window.h"
+#include "sim/control_help.h"
 #include "sim/core.h"
 #include "sim/device_state.h"
 #include "sim/evk_probe.h"
@@ -103,6 +104,7 @@ std::string DeviceState::command(const std::string &line, bool *ok) {
     return chip_command(words, ok);
   }
   if (verb == "ping") return "ok";
+  if (verb == "help") return kControlHelp;
   return fail(ok, "unknown command: " + verb);
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "sim/capture_commands.h"
+#include "sim/control_help.h"
 #include "sim/device_model.h"
 #include "sim/server.h"
 #include "sim/usbredir_port.h"
@@ -34,7 +35,8 @@ const char kUsage[] =
     "       zk32-sim ctl [--dir DIR] [--name NAME] COMMAND...\n"
     "       zk32-sim decode FILE\n"
     "       zk32-sim replay FILE [--mode usb|evk] [--type N] [--flash-size BYTES]\n"
-    "       zk32-sim --version\n"
+    "       zk32-sim --help | --version\n"
+    "ctl help lists the control commands.\n"
     "DIR defaults to the folder dnusb searches: $ZK32_SIM_DIR, else $XDG_RUNTIME_DIR/zk32-sim,\n"
     "else /tmp/zk32-sim-UID.\n";
 
@@ -313,6 +315,10 @@ int main(int argc, char **argv) {
     printf("zk32-sim %s\n", ORVANE_VERSION);
     return 0;
   }
+  if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+    fputs(kUsage, stdout);
+    return 0;
+  }
   Args args;
   if (!parse_args(argc, argv, &args)) {
     fputs(kUsage, stderr);
@@ -321,6 +327,10 @@ int main(int argc, char **argv) {
   if (args.verb == "start") return start_daemon(args);
   if (args.verb == "run") return serve(args, -1);
   if (args.verb == "stop") return stop(args);
+  if (args.verb == "ctl" && args.words.size() == 1 && args.words[0] == "help") {
+    fputs(kControlHelp, stdout);  // the list needs no simulator
+    return 0;
+  }
   if (args.verb == "ctl") return control(args);
   if (args.verb == "decode") return decode_capture(args.file, stdout);
   if (args.verb == "replay") return replay_capture(args.file, args.options, stdout);

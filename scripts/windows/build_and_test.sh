@@ -143,9 +143,22 @@ for arch in $archs; do
     zip_file=$(ls "build/mingw-$arch"/packages/orvane-*.zip 2>/dev/null | head -1)
     listing=$(cmake -E tar tf "$zip_file" 2>/dev/null || true)
     missing=""
-    for f in Orvane.exe dnusb.dll config.ini README.txt writer/README.txt include/dnusb.h; do
+    for f in Orvane.exe dnusb.dll dnusb-list.exe orvane-check.exe orvane-monitor.exe \
+             config.ini README.txt LICENSE.txt writer/README.txt user/README.txt include/dnusb.h; do
       grep -q "/$f\$" <<<"$listing" || missing="$missing $f"
     done
+    # Every text file for Windows users has CR LF line ends, and only those.
+    lf_only=$(python3 - "$zip_file" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    for name in z.namelist():
+        if name.endswith((".txt", ".ini")):
+            data = z.read(name)
+            if data.count(b"\n") != data.count(b"\r\n"):
+                print(name)
+PY
+)
+    [ -z "$lf_only" ] || missing="$missing (LF line ends: $lf_only)"
     if [ -z "$missing" ]; then
       echo "PASS: $zip_file"
       passed=$((passed + 1))

@@ -221,6 +221,23 @@ TEST(Companion, DownloadsAFileThatCarriesItsAddressesRunByRun) {
   }
 }
 
+TEST(Companion, RefusesAReadWhoseOutputFileCannotBeCreatedBeforeReading) {
+  CompanionInstall setup;
+  harness::Simulator sim("--mode usb --type 1");
+  sim.ctl("trace-clear");
+  harness::RunResult r =
+      setup.run({"4710", "rf", "0", "-s", "64", "-u", "-o", "/nonexistent/dir/out.bin"}, &sim);
+  EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+  EXPECT_NE(r.err.find("cannot create the -o file /nonexistent/dir/out.bin"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(sim.ctl("trace"), "") << "the device was touched";
+  // A file that can be created is left for Orvane to write.
+  const std::string out = setup.install.path("out.bin");
+  r = setup.run({"4710", "rf", "0", "-s", "64", "-u", "-o", out}, &sim);
+  EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+  EXPECT_EQ(harness::read_file(out).size(), 64u);
+}
+
 // The JSON objects read back by Python's json module, one summary line per object.
 std::string parsed_by_python(const std::string &json_lines) {
   const std::string dir = harness::make_temp_dir();

@@ -29,6 +29,11 @@ while IFS= read -r link; do
 done < <(find "$tree" -type l)
 [ "$links" -ge 4 ] || fail "expected the command, config and library links, found $links"
 
+# A bash completion for every command, where bash-completion looks.
+for command in orvane orvane-check orvane-monitor orvane-gang dnusb-list zk32-sim; do
+  [ -f "$tree/usr/share/bash-completion/completions/$command" ] || fail "no completion for $command"
+done
+
 # The command on the PATH reaches config.ini in /etc/orvane through the program folder.
 [ -f "$tree/etc/orvane/config.ini" ] || fail "no /etc/orvane/config.ini"
 "$tree/usr/bin/orvane" 4710 ini || fail "the installed orvane does not find chip 4710"
@@ -40,11 +45,25 @@ export LD_LIBRARY_PATH="$libdir"
 "$build/bin/zk32-sim" start --dir "$sim_dir" --mode usb --type 1 >/dev/null
 export ZK32_SIM_DIR="$sim_dir"
 
-# A C program built with pkg-config...
+# The installed commands reach the simulator in one step: the program pointed at the
+# simulator's chip table, the sample firmware shipped with it, and orvane-check running the
+# same program.  Unset, the installed table holds (it names the chip maker's writer).
+share="$tree/usr/share/zk32-sim"
+"$tree/usr/bin/orvane" 4710 wf 0 -i "$share/firmware.bin" -u | grep -q " \[124\]: open sram file err" ||
+  fail "without ORVANE_CONFIG_DIR the installed chip table should hold"
+ORVANE_CONFIG_DIR="$share" "$tree/usr/bin/orvane-check" --verify 4710 wf 0 -i "$share/firmware.bin" -u \
+  >"$work/sim-download.log" || { cat "$work/sim-download.log"; fail "download onto the simulator"; }
+grep -q "orvane-check: verify: $(stat -c %s "$share/firmware.bin") bytes identical" "$work/sim-download.log" ||
+  fail "the download was not verified: $(cat "$work/sim-download.log")"
+
+# A C program built with pkg-config: its paths are the canonical ones (/usr/include, no
+# path at all once pkg-config drops the system folders), found in the tree by its sysroot.
+[ "$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags dnusb)" = "" ] ||
+  fail "dnusb.pc names a non-canonical include path: $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags dnusb)"
 PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --exists dnusb || fail "pkg-config finds no dnusb"
 # shellcheck disable=SC2046
 cc -o "$work/by_pkg_config" "$source/examples/c/flash_page.c" \
-  $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs dnusb) ||
+  $(PKG_CONFIG_PATH="$libdir/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$tree" pkg-config --cflags --libs dnusb) ||
   fail "build with pkg-config"
 "$work/by_pkg_config" || fail "the pkg-config build against the simulator"
 

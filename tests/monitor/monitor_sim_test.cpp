@@ -107,8 +107,9 @@ TEST(MonitorStream, EverythingSentArrivesInOrderUpToTheUntilText) {
   pause_ms(30);
   sim.ctl("uart-send " + hex_of("D>not shown"));
   EXPECT_EQ(0, monitor.wait()) << monitor.err();
-  EXPECT_TRUE(monitor.out() == sent + "<END>") << "received " << monitor.out().size()
-                                               << " bytes of " << sent.size() + 5;
+  // The text ends mid-line; the output still ends with a line feed.
+  EXPECT_TRUE(monitor.out() == sent + "<END>\n") << "received " << monitor.out().size()
+                                                 << " bytes of " << sent.size() + 6;
 }
 
 TEST(MonitorStream, FormatsAndLogsWhatArrives) {
@@ -161,7 +162,7 @@ TEST(MonitorDevice, WaitsForAVanishedDeviceUnlessToldNotTo) {
     sim.ctl("uart-send " + hex_of("after"));
     if (reconnect) {
       EXPECT_EQ(0, monitor.wait());
-      EXPECT_EQ("before\nafter", monitor.out());
+      EXPECT_EQ("before\nafter\n", monitor.out());
       EXPECT_EQ("orvane-monitor: device gone; waiting for it\norvane-monitor: device back\n",
                 monitor.err());
     } else {
@@ -188,6 +189,25 @@ TEST(MonitorDevice, ShowsTheSampleFirmwareStartingAndCounting) {
   Monitor monitor(sim.dir(), {"--until", "count 1\n", "--exit-after", "30"});
   EXPECT_EQ(0, monitor.wait()) << monitor.err();
   EXPECT_EQ("Orvane sample firmware for the ZK32 simulator\ncount 1\n", monitor.out());
+}
+
+TEST(MonitorDevice, ResetShowsOnlyWhatTheChipSentAfterIt) {
+  harness::Simulator sim;
+  harness::Install install;
+  std::string firmware = ZK32_EXAMPLES_DIR "/firmware.bin";
+  ASSERT_EQ(0, harness::run_orvane(install, {"4710", "wf", "0", "-i", firmware, "-u"}, &sim)
+                   .exit_code);
+  EXPECT_EQ(" Reset MCU \n", harness::run_orvane(install, {"4710", "rst", "-u"}, &sim).out);
+  // Queued before the reset, each would satisfy --until if it were not dropped.
+  sim.ctl("uart-send " + hex_of("count 1\nstale "));
+  Monitor monitor(sim.dir(), {"--reset", "4710", "-u", "--until", "count 1\n", "--exit-after", "30"});
+  EXPECT_EQ(0, monitor.wait()) << monitor.err();
+  EXPECT_EQ("Orvane sample firmware for the ZK32 simulator\ncount 1\n", monitor.out());
+
+  Monitor unknown(sim.dir(), {"--reset", "9999", "-u", "--exit-after", "5"});
+  EXPECT_EQ(1, unknown.wait());
+  EXPECT_EQ("orvane-monitor: cannot stop 9999: [200]: chip 9999 not found in config.ini!\n",
+            unknown.err());
 }
 
 }  // namespace

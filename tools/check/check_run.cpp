@@ -12,6 +12,7 @@
 #include "tools/check/json_text.h"
 #include "tools/check/line_relay.h"
 #include "tools/check/locate_orvane.h"
+#include "tools/check/output_file_check.h"
 #include "tools/check/platform.h"
 #include "tools/check/verify_compare.h"
 
@@ -216,6 +217,11 @@ int run_check(const check_options &options) {
       !(shape.character_form && shape.kind == command_kind::flash_download)) {
     report.status = kExitRefused;
     report.error = "--verify needs a download to flash: CHIP wf ADDRESS -i FILE";
+  }
+  const std::string output_file = read_output_file(options.command);
+  if (report.error.empty() && !output_file.empty() && !output_file_creatable(output_file)) {
+    report.status = kExitRefused;
+    report.error = "cannot create the -o file " + output_file + "; nothing was read";
   }
 
   if (report.error.empty()) run_command(orvane, options.command, options.verify, &relay, &report);

@@ -23,6 +23,10 @@ int main(int argc, char **argv) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return kExitSuccess;
   }
+  if (options.version) {
+    std::printf("orvane-check %s%s", ORVANE_VERSION, kLineEnd);
+    return kExitSuccess;
+  }
   // A firmware file with its own addresses (or --dry-run) is planned before it runs.
   if (firmware_check_wanted(options)) return run_firmware_check(options);
   return run_check(options);

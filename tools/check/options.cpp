@@ -22,6 +22,9 @@ bool parse_options(int argc, char **argv, check_options *options, std::string *e
     } else if (word == "--help" || word == "-h") {
       options->help = true;
       return true;
+    } else if (word == "--version") {
+      options->version = true;
+      return true;
     } else if (word == "--orvane" && i + 1 < argc && argv[i + 1][0] != '\0') {
       options->orvane = argv[++i];
     } else if (word.compare(0, 9, "--orvane=") == 0 && word.size() > 9) {
@@ -63,6 +66,7 @@ std::string usage_text(const char *line_end) {
       "  --orvane PATH  the Orvane program to run (default: the one installed beside",
       "                 orvane-check)",
       "  --help         this text",
+      "  --version      the version",
       "",
       "exit status:",
       "  0  success",

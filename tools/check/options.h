@@ -12,6 +12,7 @@ struct check_options {
   bool json = false;
   bool help = false;
   bool dry_run = false;  // show the plan of a download, run nothing
+  bool version = false;
   std::vector<std::string> command;  // CHIP COMMAND ARGS... or the numeric form
 };
 

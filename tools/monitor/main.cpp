@@ -22,6 +22,10 @@ int main(int argc, char **argv) {
     fputs(kMonitorHelp, stdout);
     return 0;
   }
+  if (options.version) {
+    printf("orvane-monitor %s\n", ORVANE_VERSION);
+    return 0;
+  }
 #if defined(_WIN32)
   // The firmware's bytes go out unchanged: no line-feed translation.
   _setmode(_fileno(stdout), _O_BINARY);

@@ -15,8 +15,15 @@ const char kMonitorHelp[] =
     "  --exit-after SECONDS  stop after SECONDS (such as 10 or 0.5)\n"
     "  --no-reconnect        end with exit status 1 when there is no device or it goes\n"
     "                        away, instead of waiting for it\n"
+    "  --reset CHIP          first stop the chip (named as for Orvane), drop what it sent\n"
+    "                        before, then reset it, so all that is shown comes after the\n"
+    "                        reset; runs the orvane beside this program, else on PATH\n"
+    "  -u, --usb             the chip of --reset is on USB itself (default: behind an\n"
+    "                        EVK probe), as Orvane's -u\n"
     "  -h, --help            show this text\n"
+    "      --version         show the version\n"
     "\n"
     "Ctrl-C stops it.  Exit status: 0 when stopped, 1 when --until's text did not come\n"
     "before --exit-after ended the run, the device was missing or went away with\n"
-    "--no-reconnect, or the output could not be written; 2 for a bad command line.\n";
+    "--no-reconnect, the reset failed, or the output could not be written; 2 for a bad\n"
+    "command line.\n";

@@ -16,6 +16,7 @@
 
 #include "dnusb.h"
 #include "base/platform.h"
+#include "chip_reset.h"
 #include "stop_signal.h"
 #include "text_match.h"
 
@@ -38,6 +39,43 @@ void pause(uint32_t ms, uint32_t start, uint64_t limit_ms) {
   }
 }
 
+// --reset: stop the chip, drop what it had sent (until the stream stays empty), reset it.
+// Bytes still arriving after the stop would be the old firmware's, so the stream is read
+// until two reads in a row bring nothing.  Returns the handle the watch goes on with, or 0
+// with the reason told.
+dn_handle_t reset_before_watching(const monitor_options &options) {
+  char error[512];
+  if (!run_orvane_word(options.reset_chip, "stop", options.usb, " Stop MCU", error,
+                       sizeof error)) {
+    fprintf(stderr, "orvane-monitor: cannot stop %s: %s\n", options.reset_chip, error);
+    return 0;
+  }
+  static unsigned char dropped[kStreamBuffer];
+  dn_handle_t handle = GetPrintDeviceHandle(kAnyDevice);
+  int empty_reads = 0;
+  // A stream that never runs dry (a stop that did not take) is bounded: 2000 reads, 4 MB.
+  for (int reads = 0; handle != 0 && empty_reads < 2 && reads < 2000; ++reads) {
+    int got = ReadUartMem(handle, dropped);
+    if (got < 0) handle = 0;
+    if (got == 0) {
+      ++empty_reads;
+      sleep_ms(kIdleMs);
+    } else {
+      empty_reads = 0;
+    }
+  }
+  if (handle == 0) {
+    fprintf(stderr, "orvane-monitor: no device found\n");
+    return 0;
+  }
+  if (!run_orvane_word(options.reset_chip, "rst", options.usb, " Reset MCU", error,
+                       sizeof error)) {
+    fprintf(stderr, "orvane-monitor: cannot reset %s: %s\n", options.reset_chip, error);
+    return 0;
+  }
+  return handle;
+}
+
 }  // namespace
 
 int run_monitor(const monitor_options &options, monitor_output *output) {
@@ -46,6 +84,10 @@ int run_monitor(const monitor_options &options, monitor_output *output) {
   bool matching = options.until != nullptr && text_match_start(&until, options.until);
   const uint32_t start = clock_ms();
   dn_handle_t handle = 0;
+  if (options.reset_chip != nullptr) {
+    handle = reset_before_watching(options);
+    if (handle == 0) return 1;
+  }
   bool answered = false;  // the current handle has delivered a read
   link state = link::kNever;
   bool waiting_told = false;
@@ -94,7 +136,10 @@ int run_monitor(const monitor_options &options, monitor_output *output) {
       fprintf(stderr, "orvane-monitor: cannot write the output\n");
       return 1;
     }
-    if (through > 0) return 0;
+    if (through > 0) {
+      // The text found may end inside a line: the output still ends with a line feed.
+      return output_end_line(output) ? 0 : 1;
+    }
     if (got == 0) pause(kIdleMs, start, options.exit_after_ms);
   }
   return 0;

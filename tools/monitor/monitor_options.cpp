@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "chip_reset.h"
 #include "text_match.h"
 
 namespace {
@@ -69,6 +70,16 @@ bool parse_monitor_options(int argc, char **argv, monitor_options *options, char
       options->no_reconnect = true;
     } else if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
       options->help = true;
+    } else if (strcmp(arg, "--version") == 0) {
+      options->version = true;
+    } else if (strcmp(arg, "-u") == 0 || strcmp(arg, "--usb") == 0) {
+      options->usb = true;
+    } else if (option_value(argc, argv, &i, "--reset", &value, &missing)) {
+      if (missing || !plain_chip_name(value)) {
+        snprintf(error, error_size, "--reset needs the chip's name, as Orvane takes it");
+        return false;
+      }
+      options->reset_chip = value;
     } else if (option_value(argc, argv, &i, "--log", &value, &missing)) {
       if (missing || value[0] == '\0') {
         snprintf(error, error_size, "--log needs a file name");
@@ -92,6 +103,10 @@ bool parse_monitor_options(int argc, char **argv, monitor_options *options, char
       snprintf(error, error_size, "unknown option: %s", arg);
       return false;
     }
+  }
+  if (options->usb && options->reset_chip == nullptr) {
+    snprintf(error, error_size, "-u goes with --reset CHIP");
+    return false;
   }
   return true;
 }

@@ -12,8 +12,11 @@ struct monitor_options {
   bool hex = false;          // a hex dump instead of the raw bytes
   bool no_reconnect = false; // a missing or vanished device ends the run (exit status 1)
   bool help = false;
+  bool version = false;
+  bool usb = false;          // -u: the chip of --reset is on USB itself
   const char *log_path = nullptr;        // append the output here too
   const char *until = nullptr;           // stop once this text has been received
+  const char *reset_chip = nullptr;      // --reset: reset this chip before watching
   uint64_t exit_after_ms = kNoTimeLimit; // stop after this long
 };
 

@@ -28,6 +28,7 @@ void emit_time(monitor_output *output) {
 // Raw text: runs of bytes as they are, a time prefix before each line's first byte.
 void raw_bytes(monitor_output *output, const unsigned char *bytes, size_t n) {
   const char *text = reinterpret_cast<const char *>(bytes);
+  if (n > 0) output->mid_line = bytes[n - 1] != '\n';
   if (!output->timestamps) {
     emit(output, text, n);
     return;
@@ -106,6 +107,14 @@ bool output_bytes(monitor_output *output, const unsigned char *bytes, size_t n) 
     raw_bytes(output, bytes, n);
     output->offset += n;
   }
+  return flush_all(output);
+}
+
+bool output_end_line(monitor_output *output) {
+  if (output->hex || !output->mid_line) return !output->failed;
+  emit(output, "\n", 1);
+  output->mid_line = false;
+  output->at_line_start = true;
   return flush_all(output);
 }
 

@@ -20,6 +20,7 @@ struct monitor_output {
   time_prefix_fn time_prefix = nullptr;  // null: the time of day
   // Where the stream stands.
   bool at_line_start = true;
+  bool mid_line = false;    // the raw output so far ends inside a line
   uint64_t offset = 0;      // bytes received so far (the hex dump's offset column)
   unsigned char row[16];    // the hex row being filled
   size_t row_fill = 0;
@@ -29,6 +30,10 @@ struct monitor_output {
 // Formats n received bytes and writes them to out and log, then flushes both.
 // Returns false once any write has failed.
 bool output_bytes(monitor_output *output, const unsigned char *bytes, size_t n);
+
+// Ends a raw output that stops inside a line with a line feed (as when --until's text is
+// found mid-line), so what follows on the terminal or in the log starts a line of its own.
+bool output_end_line(monitor_output *output);
 
 // At the end of the run: a partial hex row gets its text column and line feed.
 bool output_finish(monitor_output *output);

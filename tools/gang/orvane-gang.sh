@@ -1,23 +1,37 @@
 #!/usr/bin/env bash
-# Programs one image into several boards at once from this host: one Orvane per board, each
-# board picked by its selector (DNUSB_DEVICE: the location, serial or simulator name that
-# dnusb-list prints), and a result line per board.
-#
-#   scripts/gang-flash.sh [-u] [-a ADDRESS] [-v] [-o DIR] CHIP IMAGE SELECTOR...
-#     -u          the chips are on USB themselves (default: each behind an EVK probe)
-#     -a ADDRESS  flash address, hexadecimal (default 0)
-#     -v          read each board's flash back and compare it with the image
-#     -o DIR      keep each board's console output in DIR/<selector>.txt
-#   ORVANE=PATH   the program to run (default: build/release/bin/Orvane, else Orvane on PATH)
-#
-# Example: scripts/gang-flash.sh -u -v 4710 firmware.bin 1-3.1 1-3.2 1-3.3 1-3.4
-# Exit status: 0 when every board was programmed (and verified), 1 otherwise, 2 for bad use.
+# orvane-gang: programs one image into several boards at once from this host: one Orvane per
+# board, each board picked by its selector (DNUSB_DEVICE: the location, serial or simulator
+# name that dnusb-list prints), and a result line per board.  See orvane-gang(1).
 set -uo pipefail
 
+version="@PROJECT_VERSION@"
+
 usage() {
-  sed -n '6,11p' "$0" | sed 's/^# \{0,1\}//' >&2
+  cat <<'TEXT'
+usage: orvane-gang [-u] [-a ADDRESS] [-v] [-o DIR] CHIP IMAGE SELECTOR...
+       orvane-gang --help | --version
+  -u          the chips are on USB themselves (default: each behind an EVK probe)
+  -a ADDRESS  flash address, hexadecimal (default 0)
+  -v          read each board's flash back and compare it with the image
+  -o DIR      keep each board's console output in DIR/<selector>.txt
+  ORVANE=PATH the program to run (default: the orvane beside this command, else on PATH)
+Each selector names one board, once.  Exit status: 0 when every board was programmed (and
+verified), 1 otherwise, 2 for bad use.
+TEXT
+}
+refuse() {
+  echo "orvane-gang: $*" >&2
+  usage >&2
   exit 2
 }
+
+case ${1:-} in
+  --help | -h) usage; exit 0 ;;
+  --version)
+    case $version in *@*) version="(source tree)" ;; esac
+    echo "orvane-gang $version"
+    exit 0 ;;
+esac
 
 usb=()
 address=0
@@ -29,23 +43,31 @@ while getopts "ua:vo:" option; do
     a) address=$OPTARG ;;
     v) verify=1 ;;
     o) keep=$OPTARG ;;
-    *) usage ;;
+    *) usage >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
-[ $# -ge 3 ] || usage
+[ $# -ge 3 ] || refuse "needs a chip, an image and at least one selector"
 chip=$1
 image=$2
 shift 2
-[ -f "$image" ] || { echo "gang-flash: no image file $image" >&2; exit 2; }
+[ -f "$image" ] || refuse "no image file $image"
 size=$(stat -c %s "$image")
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+# Two processes on one board would program it at the same time.
+declare -A seen=()
+for selector in "$@"; do
+  [ -n "$selector" ] || refuse "an empty selector"
+  [ -z "${seen[$selector]:-}" ] || refuse "board $selector named twice"
+  seen[$selector]=1
+done
+
 orvane=${ORVANE:-}
 if [ -z "$orvane" ]; then
-  if [ -x "$root/build/release/bin/Orvane" ]; then orvane=$root/build/release/bin/Orvane; else orvane=Orvane; fi
+  beside=$(dirname "$(readlink -f "$0")")/orvane
+  if [ -x "$beside" ]; then orvane=$beside; else orvane=orvane; fi
 fi
-work=$(mktemp -d /tmp/gang-flash-XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-gang-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
