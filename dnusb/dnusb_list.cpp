@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -64,8 +65,14 @@ std::string own_directory() {
 // The chip table beside the lister (the build folder, the Windows folder), else in the
 // installation's program folder relative to it (DNUSB_LIST_PROGRAM_DIR), as Orvane reads it.
 std::vector<chip_row> program_chip_table() {
-  const std::string dir = own_directory();
   std::vector<chip_row> rows;
+  // Orvane reads the table from ORVANE_CONFIG_DIR when that is set: name chips as it would.
+  const char *chosen = std::getenv("ORVANE_CONFIG_DIR");
+  if (chosen != nullptr && *chosen != '\0') {
+    read_chip_table(std::string(chosen) + "/config.ini", &rows);
+    return rows;
+  }
+  const std::string dir = own_directory();
   if (dir.empty()) return rows;
   if (read_chip_table(dir + "/config.ini", &rows)) return rows;
   read_chip_table(dir + "/" DNUSB_LIST_PROGRAM_DIR "/config.ini", &rows);

@@ -1,6 +1,7 @@
 #include "tools/check/chip_hint.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "tools/check/platform.h"
 
@@ -36,6 +37,9 @@ bool identity_from_dump(const std::string &output, uint32_t *identity) {
 }
 
 std::string config_beside(const std::string &orvane) {
+  // Orvane reads the table from ORVANE_CONFIG_DIR when that is set.
+  const char *chosen = std::getenv("ORVANE_CONFIG_DIR");
+  if (chosen != nullptr && *chosen != '\0') return std::string(chosen) + "/config.ini";
   const std::string dir = real_directory_of(orvane);
   return dir.empty() ? std::string() : dir + "/config.ini";
 }
