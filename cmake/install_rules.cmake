@@ -34,7 +34,7 @@ if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/data/config.ini DESTINATION . COMPONENT runtime)
   install(FILES ${PROJECT_SOURCE_DIR}/data/writer-README.txt DESTINATION writer
           RENAME README.txt COMPONENT runtime)
-  install(FILES ${PROJECT_SOURCE_DIR}/dnusb/dnusb.h DESTINATION include COMPONENT dev)
+  install(FILES ${PROJECT_SOURCE_DIR}/dnusb/include/dnusb.h DESTINATION include COMPONENT dev)
   return()
 endif()
 
@@ -52,7 +52,7 @@ install(TARGETS dnusb EXPORT dnusbTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
                 NAMELINK_COMPONENT dev
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/dnusb/dnusb.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+install(FILES ${PROJECT_SOURCE_DIR}/dnusb/include/dnusb.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         COMPONENT dev)
 install(FILES ${PROJECT_SOURCE_DIR}/scripts/udev/60-zk32.rules
         DESTINATION lib/udev/rules.d COMPONENT runtime)

@@ -7,7 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "byte_order.h"
+#include "wire/byte_order.h"
 #include "device_selector.h"
 #include "dnusb.h"
 #include "port.h"

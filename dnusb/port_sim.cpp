@@ -36,10 +36,10 @@
 #include <unistd.h>
 #endif
 
-#include "byte_order.h"
-#include "control_transfer.h"
+#include "wire/byte_order.h"
+#include "wire/control_transfer.h"
 #include "port.h"
-#include "sim_wire.h"
+#include "wire/sim_wire.h"
 
 namespace {
 

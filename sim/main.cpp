@@ -19,7 +19,7 @@
 #include "sim/device_model.h"
 #include "sim/server.h"
 #include "sim/wire_io.h"
-#include "sim_wire.h"
+#include "wire/sim_wire.h"
 
 using namespace zk32sim;
 

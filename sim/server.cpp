@@ -17,7 +17,7 @@
 
 #include "sim/usb_descriptors.h"
 #include "sim/wire_io.h"
-#include "sim_wire.h"
+#include "wire/sim_wire.h"
 
 namespace zk32sim {
 

@@ -3,7 +3,7 @@
 #include <errno.h>
 #include <unistd.h>
 
-#include "sim_wire.h"
+#include "wire/sim_wire.h"
 
 namespace zk32sim {
 

@@ -1,4 +1,4 @@
-// Frames of the port <-> simulator conversation (dnusb/sim_wire.h): a kind byte, a 32-bit
+// Frames of the port <-> simulator conversation (wire/sim_wire.h): a kind byte, a 32-bit
 // little-endian payload length, the payload.
 #ifndef ZK32SIM_WIRE_IO_H
 #define ZK32SIM_WIRE_IO_H

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include "control_transfer.h"
+#include "wire/control_transfer.h"
 
 namespace {
 

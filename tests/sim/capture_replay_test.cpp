@@ -11,7 +11,7 @@
 
 #include "support/child_process.h"
 #include "harness.h"
-#include "usbmon_pcap.h"
+#include "wire/usbmon_pcap.h"
 
 namespace {
 

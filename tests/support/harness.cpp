@@ -21,7 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "support/child_process.h"
-#include "sim_wire.h"
+#include "wire/sim_wire.h"
 
 namespace fs = std::filesystem;
 

@@ -17,8 +17,8 @@
 //              and the zk32-sim command).  reply kOk or kError with a text payload.
 // A simulator that has "vanished" closes the connection; the port treats that as a
 // failed transfer.
-#ifndef DNUSB_SIM_WIRE_H
-#define DNUSB_SIM_WIRE_H
+#ifndef ORVANE_WIRE_SIM_WIRE_H
+#define ORVANE_WIRE_SIM_WIRE_H
 
 #include <stdint.h>
 #include <stdlib.h>
