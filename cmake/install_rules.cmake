@@ -54,7 +54,7 @@ install(TARGETS dnusb EXPORT dnusbTargets
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/dnusb/include/dnusb.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         COMPONENT dev)
-install(FILES ${PROJECT_SOURCE_DIR}/scripts/udev/60-zk32.rules
+install(FILES ${PROJECT_SOURCE_DIR}/data/udev/60-zk32.rules
         DESTINATION lib/udev/rules.d COMPONENT runtime)
 
 # config.ini, the writer folder and the links to them are laid out at install time.
