@@ -8,7 +8,7 @@
 #include "control/control.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
-#include "engine/target_registers.h"
+#include "wire/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "control/control.h"
 #include "wire/byte_order.h"
 #include "control/listing_scan.h"
-#include "engine/target_registers.h"
+#include "wire/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "base/console.h"
 #include "wire/byte_order.h"
 #include "control/control.h"
-#include "engine/target_registers.h"
+#include "wire/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {

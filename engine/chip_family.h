@@ -15,7 +15,7 @@ constexpr int kOpWrite = 6;
 // suffix 2 in usb mode); every other type forms the other (SRAM at 0x8000).
 inline bool is_family34(int mcu_type) { return mcu_type == 3 || mcu_type == 4; }
 inline uint32_t sram_base(int mcu_type) { return is_family34(mcu_type) ? 0x40000u : 0x8000u; }
-// The probe control byte (target_registers.h), written before any Vlane traffic.
+// The probe control byte (wire/target_registers.h), written before any Vlane traffic.
 inline unsigned char probe_control_byte(int mcu_type) {
   return is_family34(mcu_type) ? 0x50 : 0x10;
 }
