@@ -181,7 +181,7 @@ void download_to_sram(const download_target &t, uint32_t address, uint32_t size)
     print_message("%s", t.lines->sram_write_error);
     return;
   }
-  if (t.mcu_type == 1) {
+  if (needs_start_flag(t.mcu_type)) {
     // Type 1 is outside the 3/4 family, so in usb mode this goes through WriteMem.
     if (route_write_byte(t.route, kType1StartFlag, 0x01) != 1) {
       print_message("%s", t.lines->run_flag_error);

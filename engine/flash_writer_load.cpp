@@ -112,7 +112,7 @@ int load_over_usb(dn_handle_t handle, int mcu_type, long image_length) {
     print_message(family34 ? " [126]: write file err! \t\n" : " [128]: write file err!\t\n");
     return 0;
   }
-  if (mcu_type == 1) route_write_byte(route, kType1StartFlag, 0x01);
+  if (needs_start_flag(mcu_type)) route_write_byte(route, kType1StartFlag, 0x01);
   if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return 1;
   print_message(family34 ? " [127]: start mcu err! \t\n" : " [129]: start mcu err! \t\n");
   return 0;
@@ -141,7 +141,7 @@ int load_over_evk(dn_handle_t handle, int mcu_type, long image_length) {
                                         : " [134]: write file err! \t\n");
     return 0;
   }
-  if (mcu_type == 1) route_write_byte(route, kType1StartFlag, 0x01);
+  if (needs_start_flag(mcu_type)) route_write_byte(route, kType1StartFlag, 0x01);
   if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return 1;
   print_message(" [135]: start MCU err! \t\n");
   return 0;
