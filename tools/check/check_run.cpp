@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/platform.h"
+
 #include "tools/check/command_shape.h"
 #include "tools/check/json_text.h"
 #include "tools/check/line_relay.h"
@@ -79,7 +81,7 @@ void verify_download(const std::string &orvane, const std::vector<std::string> &
     report->error = "verify: cannot read " + shape.image;
     return;
   }
-  const uint64_t started = clock_ms();
+  const uint32_t started = clock_ms();
   std::string readback;
   if (!image.empty()) {
     const std::string temp = make_temp_file();
@@ -160,7 +162,7 @@ void print_json_closing_for_usage(const char *error, int status) {
 }
 
 int run_check(const check_options &options) {
-  const uint64_t started = clock_ms();
+  const uint32_t started = clock_ms();
   run_report report;
   line_relay relay;
   relay.quiet = options.quiet;

@@ -23,7 +23,7 @@ struct line_relay {
   const char *step = "command";   // json "step" of each line: "command" or "verify"
   const char *label = "progress"; // what the progress line calls the step
   command_shape shape;            // for the progress lines' byte counts
-  uint64_t started_ms = 0;
+  uint32_t started_ms = 0;  // base/platform.h's clock_ms: differences wrap safely
 
   std::string pending;            // a line still waiting for its line feed
   std::size_t bar_width = 0;      // characters of the progress line on screen (0: none)

@@ -1,5 +1,5 @@
-// The companion's platform calls: running Orvane with its standard output in a pipe, where
-// the companion itself lives, and the few file and console questions it asks.  One file per
+// The companion's platform calls: running Orvane with its standard output in a pipe and the
+// few file and console questions it asks (its clock and its own folder are base/platform.h's).  One file per
 // platform: platform_posix.cpp, platform_windows.cpp (CreateProcess).
 #ifndef ORVANE_CHECK_PLATFORM_H
 #define ORVANE_CHECK_PLATFORM_H
@@ -24,10 +24,6 @@ using output_sink = void (*)(const char *bytes, std::size_t count, void *context
 child_result run_program(const std::string &program, const std::vector<std::string> &args,
                          output_sink sink, void *context);
 
-// The directory of this program's real path (symlinks resolved), without a separator at
-// the end; empty when unknown.
-std::string own_directory();
-
 // True for an existing file (not a directory) this user may run.
 bool is_runnable_file(const std::string &path);
 
@@ -38,9 +34,6 @@ void prepare_output();
 
 // A new, empty file in the temporary directory; empty when none can be made.
 std::string make_temp_file();
-
-// Milliseconds on a monotonic clock.
-uint64_t clock_ms();
 
 // The line end of the companion's own lines: CR LF on Windows, as the program's console.
 extern const char *const kLineEnd;

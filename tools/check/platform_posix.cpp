@@ -8,14 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-
-#if defined(__APPLE__)
-#include <mach-o/dyld.h>
-#endif
 
 const char *const kLineEnd = "\n";
 
@@ -100,21 +95,6 @@ child_result run_program(const std::string &program, const std::vector<std::stri
   return result;
 }
 
-std::string own_directory() {
-#if defined(__APPLE__)
-  char raw[PATH_MAX];
-  uint32_t raw_size = sizeof raw;
-  char *resolved = _NSGetExecutablePath(raw, &raw_size) == 0 ? realpath(raw, nullptr) : nullptr;
-#else
-  char *resolved = realpath("/proc/self/exe", nullptr);
-#endif
-  if (resolved == nullptr) return std::string();
-  std::string path(resolved);
-  std::free(resolved);
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 bool is_runnable_file(const std::string &path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
@@ -137,10 +117,4 @@ std::string make_temp_file() {
   if (fd < 0) return std::string();
   close(fd);
   return std::string(name.data());
-}
-
-uint64_t clock_ms() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
 }

@@ -103,15 +103,6 @@ child_result run_program(const std::string &program, const std::vector<std::stri
   return result;
 }
 
-std::string own_directory() {
-  char path[MAX_PATH + 1];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::string();
-  std::string text(path, length);
-  const std::size_t separator = text.find_last_of("\\/");
-  return separator == std::string::npos ? std::string() : text.substr(0, separator);
-}
-
 bool is_runnable_file(const std::string &path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -129,5 +120,3 @@ std::string make_temp_file() {
   if (GetTempFileNameA(dir, "ovc", 0, name) == 0) return std::string();
   return std::string(name);
 }
-
-uint64_t clock_ms() { return GetTickCount64(); }
