@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "support/child_process.h"
+#include "wire/frame_io.h"
 #include "wire/sim_wire.h"
 
 namespace fs = std::filesystem;
@@ -174,28 +175,6 @@ std::vector<std::string> split_words(const std::string &text) {
   return words;
 }
 
-bool write_all(int fd, const void *data, size_t len) {
-  const char *p = static_cast<const char *>(data);
-  while (len > 0) {
-    ssize_t n = write(fd, p, len);
-    if (n <= 0) return false;
-    p += n;
-    len -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool read_all(int fd, void *data, size_t len) {
-  char *p = static_cast<char *>(data);
-  while (len > 0) {
-    ssize_t n = read(fd, p, len);
-    if (n <= 0) return false;
-    p += n;
-    len -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 Simulator::Simulator(const std::string &options) {
@@ -233,23 +212,12 @@ bool Simulator::send(const std::string &command, std::string *reply) {
     *reply = "cannot connect to " + path;
     return false;
   }
-  unsigned char header[5];
-  header[0] = simwire::kText;
-  uint32_t len = static_cast<uint32_t>(command.size());
-  for (int i = 0; i < 4; ++i) header[1 + i] = static_cast<unsigned char>(len >> (8 * i));
-  bool ok = write_all(fd, header, 5) && write_all(fd, command.data(), command.size()) &&
-            read_all(fd, header, 5);
-  if (!ok) {
-    close(fd);
-    *reply = "connection lost";
-    return false;
-  }
-  uint32_t reply_len = 0;
-  for (int i = 0; i < 4; ++i) reply_len |= static_cast<uint32_t>(header[1 + i]) << (8 * i);
-  reply->assign(reply_len, '\0');
-  ok = reply_len == 0 || read_all(fd, &(*reply)[0], reply_len);
+  uint8_t kind = 0;
+  bool ok = simwire::send_frame(fd, simwire::kText, command.data(), command.size()) &&
+            simwire::receive_frame(fd, &kind, reply);
   close(fd);
-  return ok && header[0] == simwire::kOk;
+  if (!ok) *reply = "connection lost";
+  return ok && kind == simwire::kOk;
 }
 
 std::string Simulator::ctl(const std::string &command) {
