@@ -86,13 +86,13 @@ figures measure(const std::string &bin, const std::string &work, const std::stri
   bench::simulator(sim, "ctl", sim_dir, {"trace-clear"}, log);
 
   std::string out = work + "/out-" + timing + ".txt";
-  rusage usage{};
+  child_usage usage;
   double start = now_ms();
   bench::run({bin + "/Orvane", "4710", "wf", "0", "-i", work + "/image.bin", "-u"}, sim_dir, out,
              &usage);
   f.wall_ms = now_ms() - start;
-  f.max_rss_kb = usage.ru_maxrss;
-  f.cpu_ms = bench::cpu_seconds(usage) * 1000.0;
+  f.max_rss_kb = usage.peak_memory_kb;
+  f.cpu_ms = usage.cpu_seconds * 1000.0;
   f.ok = read_text(out).find(" File Download to 0x000000: 1048576 bytes \t\n") !=
          std::string::npos;
   if (!f.ok) std::printf("download failed (%s timing):\n%s\n", timing.c_str(), read_text(out).c_str());

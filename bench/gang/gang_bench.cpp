@@ -8,7 +8,6 @@
 //
 // Usage: gang_bench [directory holding Orvane, config.ini, writer/ and zk32-sim ("": the
 //                    build's)] [repeats]
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,9 +86,9 @@ gang_result flash_boards(const std::string &bin, const std::string &work, int bo
                            {{"DNUSB_DEVICE", board_name(b)}});
   }
   for (int b = 1; b <= boards; ++b) {
-    rusage usage{};
+    child_usage usage;
     bench::finish(pids[b], &usage);
-    r.orvane_cpu += bench::cpu_seconds(usage);
+    r.orvane_cpu += usage.cpu_seconds;
   }
   r.wall_ms = bench::now_ms() - start;
   for (int b = 1; b <= boards; ++b) {

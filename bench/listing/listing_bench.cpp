@@ -6,7 +6,6 @@
 // peak resident memory of the program for both sizes: it must not grow with the listing.
 //
 // Usage: listing_bench [directory holding Orvane and zk32-sim]
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -77,12 +76,12 @@ figures measure(const std::string &dir, const std::string &bin, const std::strin
 
   figures result{1e30, 1e30, 0, false};
   for (int i = 0; i < kRepeats; ++i) {
-    rusage usage{};
+    child_usage usage;
     double start = now_ms();
     bench::run({program, "b", "5", "0", "1", "1", listing}, sim_dir, dir + "/pc.txt", &usage,
                bench::Streams::out);
     result.pc_ms = std::min(result.pc_ms, now_ms() - start);
-    result.peak_kb = std::max(result.peak_kb, usage.ru_maxrss);
+    result.peak_kb = std::max(result.peak_kb, usage.peak_memory_kb);
     const std::string shown = read_text(dir + "/pc.txt");
     result.correct = shown == expected;
     if (!result.correct)

@@ -1,7 +1,6 @@
 // The built program itself: console text and exit codes of runs that need no device, and
 // config.ini found beside the real program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "support/shell_command.h"
 
 namespace {
 
@@ -19,15 +20,8 @@ struct program_run {
 
 // Runs a command through the shell, capturing standard output only.
 program_run run_command(const std::string &command) {
-  program_run result;
-  std::FILE *pipe = popen((command + " 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-  int status = pclose(pipe);
-  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
-  return result;
+  shell_command::ShellResult shell = shell_command::run_shell(command + " 2>/dev/null");
+  return {shell.out, shell.status};
 }
 
 std::string read_all(const std::string &path) {

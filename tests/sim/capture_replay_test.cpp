@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
+#include "support/shell_command.h"
 #include "harness.h"
 #include "wire/usbmon_pcap.h"
 
@@ -18,8 +18,8 @@ namespace {
 const std::string kFirmware = ZK32_EXAMPLES_DIR "/firmware.bin";
 const std::string kListing = ZK32_EXAMPLES_DIR "/firmware.lst";
 
-using Outcome = child_process::ShellResult;
-using child_process::run_shell;
+using Outcome = shell_command::ShellResult;
+using shell_command::run_shell;
 
 Outcome sim_tool(const std::string &args) {
   return run_shell(harness::simulator_program() + " " + args + " 2>&1");

@@ -1,16 +1,11 @@
 #include "harness.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/child_process.h"
+#include "base/child_process.h"
 #include "wire/frame_io.h"
 #include "wire/sim_wire.h"
 
@@ -86,74 +81,32 @@ std::string mask_times(const std::string &text) {
 
 namespace {
 
+void append_out(const char *bytes, size_t count, void *result) {
+  static_cast<RunResult *>(result)->out.append(bytes, count);
+}
+
+void append_err(const char *bytes, size_t count, void *result) {
+  static_cast<RunResult *>(result)->err.append(bytes, count);
+}
+
 // Runs argv to completion, capturing both output streams; kills it after the time limit.
 RunResult run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env_set,
                       const std::vector<std::string> &env_unset, int timeout_seconds) {
   RunResult result;
-  int out_pipe[2];
-  int err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out_pipe[1], 1);
-    dup2(err_pipe[1], 2);
-    close(out_pipe[0]);
-    close(err_pipe[0]);
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    int devnull = open("/dev/null", O_RDONLY);
-    if (devnull >= 0) dup2(devnull, 0);
-    for (const auto &name : env_unset) unsetenv(name.c_str());
-    for (const auto &kv : env_set) {
-      auto eq = kv.find('=');
-      setenv(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str(), 1);
-    }
-    std::vector<char *> args;
-    for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
-  int fds_open[2] = {out_pipe[0], err_pipe[0]};
-  bool killed = false;
-  char buf[65536];
-  while (fds_open[0] >= 0 || fds_open[1] >= 0) {
-    pollfd fds[2] = {{fds_open[0], POLLIN, 0}, {fds_open[1], POLLIN, 0}};
-    int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    deadline - std::chrono::steady_clock::now())
-                                    .count());
-    if (left <= 0) {
-      kill(pid, SIGKILL);
-      killed = true;
-      break;
-    }
-    if (poll(fds, 2, left) < 0) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds_open[i] < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      ssize_t n = read(fds_open[i], buf, sizeof buf);
-      if (n <= 0) {
-        close(fds_open[i]);
-        fds_open[i] = -1;
-      } else {
-        (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
-      }
-    }
-  }
-  for (int fd : fds_open) {
-    if (fd >= 0) close(fd);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (killed) {
+  child_options options;
+  options.env_set = env_set;
+  options.env_unset = env_unset;
+  options.null_input = true;
+  options.out_sink = append_out;
+  options.err_sink = append_err;
+  options.context = &result;
+  options.timeout_ms = static_cast<unsigned>(timeout_seconds) * 1000u;
+  const child_result child = run_child(argv, options);
+  if (child.timed_out) {
     ADD_FAILURE() << "process timed out after " << timeout_seconds << " s: " << argv[0];
     result.exit_code = -1;
-  } else if (WIFEXITED(status)) {
-    result.exit_code = WEXITSTATUS(status);
   } else {
-    result.exit_code = 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    result.exit_code = static_cast<int>(child.exit_code);
   }
   return result;
 }
@@ -162,9 +115,14 @@ RunResult run_process(const std::vector<std::string> &argv, const std::vector<st
 // log file rather than a pipe, so a daemon that keeps the descriptors cannot hold us up.
 int run_with_log(const std::vector<std::string> &argv, const std::string &log_path,
                  std::string *log) {
-  int code = child_process::run_to_file(argv, log_path);
+  child_options options;
+  options.out_file = log_path;
+  options.err_with_out = true;
+  options.null_input = true;
+  const child_result child = run_child(argv, options);
   *log = read_file(log_path);
-  return code;
+  if (!child.started) *log += child.error;
+  return static_cast<int>(child.exit_code);
 }
 
 std::vector<std::string> split_words(const std::string &text) {

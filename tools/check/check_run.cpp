@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/child_process.h"
 #include "base/platform.h"
 
 #include "tools/check/command_shape.h"

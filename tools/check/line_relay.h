@@ -35,7 +35,7 @@ struct line_relay {
 // Starts a step: counters cleared, the clock started.
 void relay_begin(line_relay *relay, const char *step, const char *label,
                  const command_shape &shape);
-// Takes a piece of Orvane's output (an output_sink of platform.h).
+// Takes a piece of Orvane's output (an output_sink of base/child_process.h).
 void relay_bytes(const char *bytes, std::size_t count, void *relay);
 // The output has ended: a last line without a line feed is taken, the progress line closed.
 void relay_end(line_relay *relay);
