@@ -25,7 +25,7 @@ double now_seconds() { return bench::now_ms() / 1000.0; }
 
 // The baseline: a child process answers every 13-byte frame with a 6-byte frame.
 double raw_ping_pong_rate(int rounds) {
-  std::string dir = bench::make_work_dir("dnusb-bench");
+  std::string dir = bench::make_temp_dir("dnusb-bench");
   if (dir.empty()) return 0;
   std::string path = dir + "/echo.sock";
   sockaddr_un addr{};
@@ -74,7 +74,7 @@ std::string simulator_program() { return bench::built_bin_dir() + "/zk32-sim"; }
 
 // The library in this process finds the simulator through ZK32_SIM_DIR.
 Simulator start_simulator(const char *mode) {
-  Simulator sim{bench::make_work_dir("dnusb-bench"), false};
+  Simulator sim{bench::make_temp_dir("dnusb-bench"), false};
   if (sim.dir.empty()) return sim;
   bench::simulator(simulator_program(), "start", sim.dir,
                    {"--mode", mode, "--type", "1", "--timing", "zero"}, "/dev/null");

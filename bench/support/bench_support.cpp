@@ -15,27 +15,6 @@ double now_ms() {
   return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::string make_work_dir(const std::string &name) {
-  std::string pattern = "/tmp/" + name + "-XXXXXX";
-  return mkdtemp(&pattern[0]) != nullptr ? pattern : std::string();
-}
-
-void remove_tree(const std::string &path) {
-  std::error_code ec;
-  if (!path.empty()) std::filesystem::remove_all(path, ec);
-}
-
-std::string read_text(const std::string &path) {
-  std::string text;
-  if (FILE *f = std::fopen(path.c_str(), "rb")) {
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-  }
-  return text;
-}
-
 bool write_image(const std::string &path, size_t size) {
   std::vector<unsigned char> image(size);
   for (size_t i = 0; i < size; ++i) image[i] = static_cast<unsigned char>(i * 7 + (i >> 8));

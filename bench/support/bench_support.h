@@ -9,16 +9,18 @@
 #include <vector>
 
 #include "base/child_process.h"
+#include "support/scratch_files.h"
 
 namespace bench {
 
 // Milliseconds on the monotonic clock.
 double now_ms();
 
-// A fresh directory /tmp/<name>-XXXXXX; empty when it cannot be made.
-std::string make_work_dir(const std::string &name);
-void remove_tree(const std::string &path);
-std::string read_text(const std::string &path);
+// Scratch files: a fresh directory <temp>/<name>-XXXXXX (empty when it cannot be made), whole
+// files read back, a tree removed.
+using scratch_files::make_temp_dir;
+using scratch_files::read_file;
+using scratch_files::remove_tree;
 // Writes a test image of size bytes (a pattern that repeats no sooner than every 64 KB) to
 // path; false when it cannot be written.
 bool write_image(const std::string &path, size_t size);

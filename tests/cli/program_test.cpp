@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/scratch_files.h"
 #include "support/shell_command.h"
 
 namespace {
@@ -24,21 +25,13 @@ program_run run_command(const std::string &command) {
   return {shell.out, shell.status};
 }
 
-std::string read_all(const std::string &path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 class BuiltProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/orvane-program-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = scratch_files::make_temp_dir("orvane-program");
+    ASSERT_FALSE(dir_.empty());
   }
-  void TearDown() override { run_command("rm -rf '" + dir_ + "'"); }
+  void TearDown() override { scratch_files::remove_tree(dir_); }
   std::string dir_;
 };
 
@@ -52,7 +45,7 @@ TEST_F(BuiltProgram, NoArgumentsIsAnInvalidCommand) {
 
 TEST_F(BuiltProgram, HelpPrintsTheHelpText) {
   program_run result = run_command(std::string("'") + ORVANE_PROGRAM + "' help");
-  EXPECT_EQ(result.out, read_all(ORVANE_HELP_GOLDEN));
+  EXPECT_EQ(result.out, scratch_files::read_file(ORVANE_HELP_GOLDEN));
   EXPECT_EQ(result.exit_code, 0);
 }
 

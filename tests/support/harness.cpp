@@ -26,36 +26,6 @@ namespace harness {
 std::string built_program_dir() { return ORVANE_BIN_DIR; }
 std::string simulator_program() { return std::string(ORVANE_BIN_DIR) + "/zk32-sim"; }
 
-std::string make_temp_dir() {
-  std::string pattern = (fs::temp_directory_path() / "orvane-test-XXXXXX").string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (mkdtemp(buf.data()) == nullptr) return std::string();
-  return std::string(buf.data());
-}
-
-void remove_tree(const std::string &path) {
-  std::error_code ec;
-  if (!path.empty()) fs::remove_all(path, ec);
-}
-
-void write_file(const std::string &path, const std::string &content) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
-
-std::string read_file(const std::string &path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-bool file_exists(const std::string &path) {
-  std::error_code ec;
-  return fs::exists(path, ec);
-}
-
 std::string mask_times(const std::string &text) {
   static const std::string marker = "Time: ";
   std::string out;
