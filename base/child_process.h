@@ -18,12 +18,13 @@ struct child_options {
   std::vector<std::string> env_unset;  // names the child does not inherit
   // Standard output goes to out_sink as it arrives, else into out_file (created or emptied),
   // else where the caller's goes.  Standard error goes to err_sink, else where standard
-  // output goes when err_with_out, else where the caller's goes.
+  // output goes when err_with_out, else into err_file, else where the caller's goes.
   output_sink out_sink = nullptr;
   output_sink err_sink = nullptr;
   void *context = nullptr;  // given to both sinks
   std::string out_file;
   bool err_with_out = false;
+  std::string err_file;
   bool null_input = false;         // standard input from the null device, not the caller's
   bool search_path = false;        // argv[0] without a separator is looked up in PATH
   // 0: no limit; else the child is killed when it is reached while its output is drained

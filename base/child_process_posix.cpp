@@ -91,6 +91,10 @@ std::vector<char *> pointers(std::vector<std::string> &strings) {
     if (dup2(err_pipe[1], 2) < 0) failed = errno;
   } else if (failed == 0 && options.err_with_out) {
     if (dup2(1, 2) < 0) failed = errno;
+  } else if (failed == 0 && !options.err_file.empty()) {
+    const int fd = open(options.err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0 || dup2(fd, 2) < 0) failed = errno;
+    if (fd > 2) close(fd);
   }
   if (failed == 0) {
     if (options.before_exec != nullptr) options.before_exec();

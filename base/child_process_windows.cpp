@@ -50,7 +50,7 @@ child_result run_child(const std::vector<std::string> &argv, const child_options
   child_result result;
   if (argv.empty() || options.out_sink == nullptr || options.err_sink != nullptr ||
       !options.env_set.empty() || !options.env_unset.empty() || !options.out_file.empty() ||
-      options.err_with_out || options.null_input || options.search_path ||
+      options.err_with_out || !options.err_file.empty() || options.null_input || options.search_path ||
       options.timeout_ms != 0 || options.before_exec != nullptr) {
     result.error = "not supported on Windows: a program, its output to a sink and nothing else";
     return result;
