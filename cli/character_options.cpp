@@ -45,5 +45,3 @@ bool copy_path(char *buffer, const char *text) {
   std::memcpy(buffer, text, length);
   return true;
 }
-
-uint32_t sram_limit(int32_t mcu_type) { return mcu_type < 3 ? 0x8000u : 0x40000u; }

@@ -26,7 +26,4 @@ bool read_unit_size(const character_line &line, int i, uint32_t *size);
 // the text has more than 260 characters.
 bool copy_path(char *buffer, const char *text);
 
-// Below this address "wc" and "rc" reach digital registers, from it SRAM.
-uint32_t sram_limit(int32_t mcu_type);
-
 #endif

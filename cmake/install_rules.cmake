@@ -51,7 +51,7 @@ if(WIN32)
   # user\ receives the reads made without -o (user\Read.bin).
   install(FILES ${orvane_windows_text}/user-README.txt DESTINATION user
           RENAME README.txt COMPONENT runtime)
-  install(FILES ${PROJECT_SOURCE_DIR}/dnusb/dnusb.h DESTINATION include COMPONENT dev)
+  install(FILES ${PROJECT_SOURCE_DIR}/dnusb/include/dnusb.h DESTINATION include COMPONENT dev)
   return()
 endif()
 
@@ -69,9 +69,9 @@ install(TARGETS dnusb EXPORT dnusbTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
                 NAMELINK_COMPONENT dev
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/dnusb/dnusb.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+install(FILES ${PROJECT_SOURCE_DIR}/dnusb/include/dnusb.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         COMPONENT dev)
-install(FILES ${PROJECT_SOURCE_DIR}/scripts/udev/60-zk32.rules
+install(FILES ${PROJECT_SOURCE_DIR}/data/udev/60-zk32.rules
         DESTINATION lib/udev/rules.d COMPONENT runtime)
 
 # config.ini, the writer folder and the links to them are laid out at install time.

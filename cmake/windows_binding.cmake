@@ -8,7 +8,7 @@
 # Names on i686 (stdcall): a plain export such as GetPrintDeviceHandle is the exported name
 # of the decorated symbol GetPrintDeviceHandle@4; a listed name such as _ReadUSBMemCheck@24 is
 # exported under exactly that name, for the symbol ReadUSBMemCheck@24.  The argument bytes of
-# each export are 4 per parameter of its prototype in dnusb/dnusb.h (every argument is 32-bit
+# each export are 4 per parameter of its prototype in dnusb/include/dnusb.h (every argument is 32-bit
 # there).  The list itself cannot be handed to ld: there _ReadUSBMemCheck@24 would name the
 # symbol __ReadUSBMemCheck@24, and GetPrintDeviceHandle a symbol that does not exist (the
 # compiled one is GetPrintDeviceHandle@4), hence the "exported = internal" form.
@@ -46,7 +46,7 @@ function(orvane_windows_binding)
   endif()
 
   set(def_file ${PROJECT_SOURCE_DIR}/dnusb/dnusb.def)
-  set(header ${PROJECT_SOURCE_DIR}/dnusb/dnusb.h)
+  set(header ${PROJECT_SOURCE_DIR}/dnusb/include/dnusb.h)
   set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
                ${def_file} ${header})
   orvane_read_export_list(${def_file} names ordinals)

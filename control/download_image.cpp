@@ -9,7 +9,7 @@
 #include "control/download_plan.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
-#include "engine/target_registers.h"
+#include "wire/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {
@@ -152,7 +152,7 @@ outcome download_to_sram(const download_target &t, uint32_t address, uint32_t si
   if (route_write(t.route, address, image_buffer, count) != count)
     return fail(t.lines->sram_write_error);
   // Type 1 is outside the 3/4 family, so in usb mode this goes through WriteMem.
-  if (t.mcu_type == 1 && route_write_byte(t.route, kType1StartFlag, 0x01) != 1)
+  if (needs_start_flag(t.mcu_type) && route_write_byte(t.route, kType1StartFlag, 0x01) != 1)
     return fail(t.lines->run_flag_error);
   if (route_write_byte(t.route, kCoreControl, start) != 1) return fail(t.lines->start_error);
   uint32_t elapsed = clock_ms() - start_ms;

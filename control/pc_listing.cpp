@@ -5,9 +5,9 @@
 #include "base/console.h"
 #include "base/platform.h"
 #include "control/control.h"
-#include "byte_order.h"
+#include "wire/byte_order.h"
 #include "control/listing_scan.h"
-#include "engine/target_registers.h"
+#include "wire/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {

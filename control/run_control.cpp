@@ -3,9 +3,9 @@
 // transfer is checked: one that fails ends the operation with its numbered error line (usb
 // and evk have their own), never with the success line or a program counter never read.
 #include "base/console.h"
-#include "byte_order.h"
+#include "wire/byte_order.h"
 #include "control/control.h"
-#include "engine/target_registers.h"
+#include "wire/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "control/control.h"
 #include "dnusb.h"
 #include "engine/chip_family.h"
-#include "engine/target_registers.h"
+#include "wire/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {

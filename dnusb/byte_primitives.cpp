@@ -5,6 +5,7 @@
 // A failed register byte read gives 0 (the byte is preset to 0 and nothing arrives).
 #include "clock.h"
 #include "dnusb.h"
+#include "wire/target_registers.h"
 
 namespace {
 
@@ -21,9 +22,6 @@ constexpr int kSectorErase = 0x20;
 constexpr int kPageProgram = 0x02;
 constexpr int kReadData = 0x03;
 
-constexpr int kCoreControl = 0x602;
-constexpr int kResetRequest = 0x05;
-
 // OTP controller.
 constexpr int kOtpAddressLow = 0x10;
 constexpr int kOtpAddressHigh = 0x11;
@@ -35,8 +33,7 @@ constexpr int kOtpModeWrite = 0x02;
 constexpr int kOtpModeRead = 0x06;
 constexpr int kOtpPower = 0x88;  // analog register held at 0x92 while programming
 
-// Analog register window.
-constexpr int kAnalogWindow = 0xb8;
+// Analog register window (kAnalogAddress, data and control follow it).
 constexpr unsigned char kAnalogStartWrite = 0x60;
 
 void put(dn_handle_t handle, int address, int value) {
@@ -54,13 +51,13 @@ void put_analog(dn_handle_t handle, int analog_register, int value) {
   // Number, value and start code land in 0xb8, 0xb9 and 0xba with one request.
   unsigned char window[3] = {static_cast<unsigned char>(analog_register & 0xFF),
                              static_cast<unsigned char>(value & 0xFF), kAnalogStartWrite};
-  WriteMem(handle, kAnalogWindow, window, 3, kDirect);
+  WriteMem(handle, kAnalogAddress, window, 3, kDirect);
 }
 
 // Steps 1 to 4 of erase and program: hold the core, then a Write Enable command, leaving a
 // new command open.
 void hold_and_write_enable(dn_handle_t handle) {
-  put(handle, kCoreControl, kResetRequest);
+  put(handle, kCoreControl, kCoreResetRequest);
   put(handle, kSpiControl, kSpiEnd);
   put(handle, kSpiControl, kSpiBegin);
   put(handle, kSpiData, kWriteEnable);
@@ -118,7 +115,7 @@ int DNUSB_CALL dn_flash_write(dn_handle_t handle, uint32_t address, const unsign
 
 int DNUSB_CALL dn_flash_read(dn_handle_t handle, uint32_t address, unsigned char *dest,
                              int count) {
-  put(handle, kCoreControl, kResetRequest);
+  put(handle, kCoreControl, kCoreResetRequest);
   put(handle, kSpiControl, kSpiEnd);
   put(handle, kSpiControl, kSpiBegin);
   send_command(handle, kReadData, address);
@@ -137,7 +134,7 @@ int DNUSB_CALL dn_otp_write(dn_handle_t handle, int address, int value) {
   static const unsigned char resets[3] = {0xff, 0xff, 0x07};
   WriteMem(handle, 0x60, clocks, 3, kDirect);
   WriteMem(handle, 0x63, resets, 3, kDirect);
-  put(handle, kCoreControl, kResetRequest);
+  put(handle, kCoreControl, kCoreResetRequest);
   put_analog(handle, kOtpPower, 0x92);
   put(handle, kOtpPrepare, 0x7e);
   put(handle, 0x71, 0x24);

@@ -16,7 +16,7 @@
 
 #include <mutex>
 
-#include "byte_order.h"
+#include "wire/byte_order.h"
 #include "device_selector.h"
 #include "dnusb.h"
 #include "port.h"

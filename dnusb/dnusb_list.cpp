@@ -17,7 +17,7 @@
 #include <windows.h>
 #endif
 
-#include "byte_order.h"
+#include "wire/byte_order.h"
 #include "device_selector.h"
 #include "dnusb.h"
 #include "port.h"
@@ -84,7 +84,7 @@ void explain(const char *why) {
   printf("    The device node is not accessible to this user.  The packages install the\n"
          "    udev rule 60-zk32.rules (access for the user at the seat; the rule file tells\n"
          "    how to give a group access for SSH and headless use).  From the source tree:\n"
-         "      sudo cp scripts/udev/60-zk32.rules /etc/udev/rules.d/\n"
+         "      sudo cp data/udev/60-zk32.rules /etc/udev/rules.d/\n"
          "      sudo udevadm control --reload && sudo udevadm trigger\n"
          "    then unplug and replug the device.\n");
 }

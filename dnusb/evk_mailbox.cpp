@@ -8,7 +8,7 @@
 // The probe control byte 0x9fff is the last byte of the command block, so the probe sees a
 // complete block when it sees that byte.  The library never clears the completion word: the
 // probe replaces an old one when it takes a new block.
-#include "byte_order.h"
+#include "wire/byte_order.h"
 #include "clock.h"
 #include "dnusb.h"
 #include "transfer.h"

@@ -15,7 +15,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "control_transfer.h"
+#include "wire/control_transfer.h"
 #include "port.h"
 
 #if defined(DNUSB_HAVE_LIBUSB)

@@ -36,10 +36,10 @@
 #include <unistd.h>
 #endif
 
-#include "byte_order.h"
-#include "control_transfer.h"
+#include "wire/byte_order.h"
+#include "wire/control_transfer.h"
 #include "port.h"
-#include "sim_wire.h"
+#include "wire/sim_wire.h"
 
 namespace {
 
@@ -58,7 +58,8 @@ constexpr int kSendFlags = MSG_NOSIGNAL;  // a vanished simulator must not kill 
 // A simulator answers at once; a reply this late means it hung.
 constexpr int kReplyTimeoutMs = 10000;
 constexpr size_t kReceiveBuffer = 16384;
-constexpr size_t kFrameBuffer = 5 + 8 + 4096;  // frame header, setup packet, largest request
+// Frame header, setup packet, largest request.
+constexpr size_t kFrameBuffer = simwire::kFrameHeaderSize + 8 + 4096;
 const char kPathPrefix[] = "sim:";
 const char kTcpPrefix[] = "tcp:";
 
@@ -258,11 +259,10 @@ bool exchange(sim_device *dev, simwire::Kind kind, const unsigned char *head, si
   // Frame header and payload go out in one send where they fit (every request the library
   // makes does), so a request is one write on the socket and nothing is allocated.
   unsigned char frame[kFrameBuffer];
-  size_t head_total = 5 + head_len;
-  if (head_total > sizeof frame) return false;
-  frame[0] = kind;
-  store_le32(frame + 1, static_cast<uint32_t>(payload));
-  if (head_len > 0) memcpy(frame + 5, head, head_len);
+  size_t head_total = simwire::kFrameHeaderSize + head_len;
+  if (head_total > sizeof frame || payload > simwire::kMaxPayload) return false;
+  simwire::put_frame_header(frame, kind, static_cast<uint32_t>(payload));
+  if (head_len > 0) memcpy(frame + simwire::kFrameHeaderSize, head, head_len);
   bool sent;
   if (head_total + body_len <= sizeof frame) {
     if (body_len > 0) memcpy(frame + head_total, body, body_len);
@@ -270,13 +270,10 @@ bool exchange(sim_device *dev, simwire::Kind kind, const unsigned char *head, si
   } else {
     sent = send_all(dev, frame, head_total) && send_all(dev, body, body_len);
   }
-  unsigned char reply[5];
-  if (!sent || !receive(dev, reply, 5)) {
-    fail(dev);
-    return false;
-  }
-  uint32_t len = load_le32(reply + 1);
-  if (len > simwire::kMaxPayload) {
+  unsigned char reply[simwire::kFrameHeaderSize];
+  uint32_t len = 0;
+  if (!sent || !receive(dev, reply, sizeof reply) ||
+      !simwire::get_frame_header(reply, reply_kind, &len)) {
     fail(dev);
     return false;
   }
@@ -285,7 +282,6 @@ bool exchange(sim_device *dev, simwire::Kind kind, const unsigned char *head, si
     fail(dev);
     return false;
   }
-  *reply_kind = reply[0];
   *payload_len = keep;
   return true;
 }

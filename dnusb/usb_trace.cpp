@@ -22,8 +22,8 @@
 #include <unistd.h>
 #endif
 
-#include "control_transfer.h"
-#include "usbmon_pcap.h"
+#include "wire/control_transfer.h"
+#include "wire/usbmon_pcap.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "base/platform.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
-#include "engine/target_registers.h"
+#include "wire/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {

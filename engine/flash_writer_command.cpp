@@ -102,10 +102,11 @@ uint32_t flash_writer_command(dn_handle_t handle, int command, int mode, int mcu
     *ended = fail(text.acknowledge);
     return 0;
   }
-  // 8. The page-buffer query answers with the buffer's offset in SRAM.
+  // 8. The page-buffer query answers with the buffer's offset in SRAM (the 3/4 family) or its
+  // address (the other).
   if (code == kWriterPageBufferQuery) {
     uint32_t word = result[0] + 256u * result[1];
-    return is_family34(mcu_type) ? word + 0x40000u : word;
+    return is_family34(mcu_type) ? sram_base(mcu_type) + word : word;
   }
   return 1;
 }

@@ -8,7 +8,7 @@
 #include "base/state.h"
 #include "engine/chip_family.h"
 #include "engine/engine.h"
-#include "engine/target_registers.h"
+#include "wire/target_registers.h"
 #include "engine/target_route.h"
 
 namespace {
@@ -107,7 +107,7 @@ outcome load_over_usb(dn_handle_t handle, int mcu_type, long image_length) {
   int count = static_cast<int>(image_length);
   if (route_write(route, sram_base(mcu_type), writer_image, count) != count)
     return fail(family34 ? msg::write_file_err_126 : msg::write_file_err_128);
-  if (mcu_type == 1) route_write_byte(route, kType1StartFlag, 0x01);
+  if (needs_start_flag(mcu_type)) route_write_byte(route, kType1StartFlag, 0x01);
   if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return kDone;
   return fail(family34 ? msg::start_mcu_err_127 : msg::start_mcu_err_129);
 }
@@ -123,7 +123,7 @@ outcome load_over_evk(dn_handle_t handle, int mcu_type, long image_length) {
   int count = static_cast<int>(image_length);
   if (route_write(route, sram_base(mcu_type), writer_image, count) != count)
     return fail(is_family34(mcu_type) ? msg::write_file_err_133 : msg::write_file_err_134);
-  if (mcu_type == 1) route_write_byte(route, kType1StartFlag, 0x01);
+  if (needs_start_flag(mcu_type)) route_write_byte(route, kType1StartFlag, 0x01);
   if (route_write_byte(route, kCoreControl, start_byte(mcu_type)) == 1) return kDone;
   return fail(msg::start_mcu_err_135);
 }

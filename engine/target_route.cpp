@@ -3,7 +3,7 @@
 #include "base/console.h"
 #include "base/platform.h"
 #include "engine/chip_family.h"
-#include "engine/target_registers.h"
+#include "wire/target_registers.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 set -uo pipefail
 
 # The project's udev rule file (its commented-out group rule is the one applied in the guest).
-UDEV_RULES=${ZK32_UDEV_RULES:-scripts/udev/60-zk32.rules}
+UDEV_RULES=${ZK32_UDEV_RULES:-data/udev/60-zk32.rules}
 
 cd "$(dirname "$0")/.."
 ROOT=$PWD

@@ -11,7 +11,7 @@
 #include <map>
 #include <memory>
 
-#include "byte_order.h"
+#include "wire/byte_order.h"
 #include "sim/capture_commands.h"
 #include "sim/clock.h"
 #include "sim/evk_probe.h"

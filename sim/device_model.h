@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "control_transfer.h"
+#include "wire/control_transfer.h"
 
 namespace zk32sim {
 

@@ -20,8 +20,8 @@
 #include "sim/device_model.h"
 #include "sim/server.h"
 #include "sim/usbredir_port.h"
-#include "sim/wire_io.h"
-#include "sim_wire.h"
+#include "wire/frame_io.h"
+#include "wire/sim_wire.h"
 
 using namespace zk32sim;
 
@@ -139,7 +139,7 @@ void make_directory(const std::string &dir) {
 // Tells the starter (or the terminal) why the simulator could not start.
 int refuse(const std::string &error, int ready_fd) {
   if (ready_fd >= 0) {
-    write_all(ready_fd, error.data(), error.size());
+    simwire::write_all(ready_fd, error.data(), error.size());
   } else {
     fprintf(stderr, "zk32-sim: %s\n", error.c_str());
   }
@@ -165,7 +165,7 @@ int serve(const Args &args, int ready_fd) {
   }
   if (!args.usbredir.empty()) usbredir.start();
   if (ready_fd >= 0) {
-    write_all(ready_fd, "+", 1);
+    simwire::write_all(ready_fd, "+", 1);
     close(ready_fd);
   } else {
     fprintf(stderr, "zk32-sim: listening on %s\n", socket_path(args.server).c_str());
@@ -295,8 +295,8 @@ int control(const Args &args) {
   }
   uint8_t kind = 0;
   std::string reply;
-  bool ok = send_frame(fd, simwire::kText, line.data(), line.size()) &&
-            receive_frame(fd, &kind, &reply);
+  bool ok = simwire::send_frame(fd, simwire::kText, line.data(), line.size()) &&
+            simwire::receive_frame(fd, &kind, &reply);
   close(fd);
   if (!ok) {
     fprintf(stderr, "zk32-sim: the simulator closed the connection\n");

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "sim/usb_descriptors.h"
-#include "sim/wire_io.h"
-#include "sim_wire.h"
+#include "wire/frame_io.h"
+#include "wire/sim_wire.h"
 
 namespace zk32sim {
 
@@ -144,7 +144,7 @@ void Server::serve_client(int fd) {
   uint8_t kind;
   std::string payload;
   std::vector<uint8_t> in;
-  while (receive_frame(fd, &kind, &payload)) {
+  while (simwire::receive_frame(fd, &kind, &payload)) {
     bool sent;
     if (kind == simwire::kText) {
       bool ok;
@@ -153,7 +153,8 @@ void Server::serve_client(int fd) {
         std::lock_guard<std::mutex> hold(device_lock_);
         reply = device_.command(payload, &ok);
       }
-      sent = send_frame(fd, ok ? simwire::kOk : simwire::kError, reply.data(), reply.size());
+      sent = simwire::send_frame(fd, ok ? simwire::kOk : simwire::kError, reply.data(),
+                                 reply.size());
     } else if (kind == simwire::kControl || kind == simwire::kBulkIn) {
       int result;
       {
@@ -177,10 +178,10 @@ void Server::serve_client(int fd) {
         }
         if (device_.vanished()) break;
       }
-      sent = result < 0 ? send_frame(fd, simwire::kStall, nullptr, 0)
-                        : send_frame(fd, simwire::kOk, in.data(), size_t(result));
+      sent = result < 0 ? simwire::send_frame(fd, simwire::kStall, nullptr, 0)
+                        : simwire::send_frame(fd, simwire::kOk, in.data(), size_t(result));
     } else {
-      sent = send_frame(fd, simwire::kError, "unknown frame", 13);
+      sent = simwire::send_frame(fd, simwire::kError, "unknown frame", 13);
     }
     if (!sent) break;
   }

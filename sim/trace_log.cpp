@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "control_transfer.h"
-#include "usbmon_pcap.h"
+#include "wire/control_transfer.h"
+#include "wire/usbmon_pcap.h"
 
 namespace zk32sim {
 

@@ -20,7 +20,7 @@
 
 namespace {
 
-using bench::read_text;
+using bench::read_file;
 
 // The number after "\"name\":" in the closing object (after from), or -1.
 double json_number(const std::string &text, const std::string &name, std::size_t from = 0) {
@@ -39,7 +39,7 @@ int main(int argc, char **argv) {
     std::printf("image size: 1 to 1024 KB\n");
     return 2;
   }
-  const std::string work = bench::make_work_dir("orvane-verify-bench");
+  const std::string work = bench::make_temp_dir("orvane-verify-bench");
   if (work.empty()) return 1;
   const std::string image = work + "/image.bin";
   {
@@ -58,7 +58,7 @@ int main(int argc, char **argv) {
   mkdir(sim_dir.c_str(), 0700);
   if (bench::simulator(sim, "start", sim_dir,
                        {"--mode", "usb", "--type", "1", "--timing", "real"}, log) != 0) {
-    std::printf("zk32-sim did not start: %s\n", read_text(log).c_str());
+    std::printf("zk32-sim did not start: %s\n", read_file(log).c_str());
     bench::remove_tree(work);
     return 1;
   }
@@ -70,7 +70,7 @@ int main(int argc, char **argv) {
   const double wall_ms = bench::now_ms() - started;
   bench::simulator(sim, "stop", sim_dir, {}, log);
 
-  const std::string text = read_text(out);
+  const std::string text = read_file(out);
   const std::size_t closing = text.find("{\"outcome\"");
   const double download_ms = json_number(text, "command_ms", closing);
   const double verify_ms = json_number(text, "elapsed_ms", text.find("\"verify\":{", closing));

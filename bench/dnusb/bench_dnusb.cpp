@@ -17,25 +17,15 @@
 
 #include "bench_support.h"
 #include "dnusb.h"
+#include "wire/frame_io.h"
 
 namespace {
 
 double now_seconds() { return bench::now_ms() / 1000.0; }
 
-bool io_all(int fd, void *data, size_t len, bool writing) {
-  char *p = static_cast<char *>(data);
-  while (len > 0) {
-    ssize_t n = writing ? write(fd, p, len) : read(fd, p, len);
-    if (n <= 0) return false;
-    p += n;
-    len -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // The baseline: a child process answers every 13-byte frame with a 6-byte frame.
 double raw_ping_pong_rate(int rounds) {
-  std::string dir = bench::make_work_dir("dnusb-bench");
+  std::string dir = bench::make_temp_dir("dnusb-bench");
   if (dir.empty()) return 0;
   std::string path = dir + "/echo.sock";
   sockaddr_un addr{};
@@ -50,7 +40,8 @@ double raw_ping_pong_rate(int rounds) {
     int conn = accept(listener, nullptr, nullptr);
     unsigned char request[13];
     unsigned char reply[6] = {'o', 1, 0, 0, 0, 0x5a};
-    while (io_all(conn, request, sizeof request, false) && io_all(conn, reply, sizeof reply, true)) {
+    while (simwire::read_all(conn, request, sizeof request) &&
+           simwire::write_all(conn, reply, sizeof reply)) {
     }
     _exit(0);
   }
@@ -61,7 +52,10 @@ double raw_ping_pong_rate(int rounds) {
   unsigned char reply[6];
   double start = now_seconds();
   for (int i = 0; i < rounds; ++i) {
-    if (!io_all(sock, request, sizeof request, true) || !io_all(sock, reply, sizeof reply, false)) break;
+    if (!simwire::write_all(sock, request, sizeof request) ||
+        !simwire::read_all(sock, reply, sizeof reply)) {
+      break;
+    }
   }
   double elapsed = now_seconds() - start;
   close(sock);
@@ -80,7 +74,7 @@ std::string simulator_program() { return bench::built_bin_dir() + "/zk32-sim"; }
 
 // The library in this process finds the simulator through ZK32_SIM_DIR.
 Simulator start_simulator(const char *mode) {
-  Simulator sim{bench::make_work_dir("dnusb-bench"), false};
+  Simulator sim{bench::make_temp_dir("dnusb-bench"), false};
   if (sim.dir.empty()) return sim;
   bench::simulator(simulator_program(), "start", sim.dir,
                    {"--mode", mode, "--type", "1", "--timing", "zero"}, "/dev/null");

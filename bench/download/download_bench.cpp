@@ -26,7 +26,7 @@ constexpr uint32_t kRealEraseMs = 40;
 constexpr uint32_t kRealProgramMs = 2;
 
 using bench::now_ms;
-using bench::read_text;
+using bench::read_file;
 
 // Writer commands in the decoded trace ("writer C ADDR LEN"), by command letter.
 struct command_counts {
@@ -74,7 +74,7 @@ figures measure(const std::string &bin, const std::string &work, const std::stri
   std::string log = work + "/sim.log";
   if (bench::simulator(sim, "start", sim_dir, {"--mode", "usb", "--type", "1", "--timing", timing},
                        log) != 0) {
-    std::printf("zk32-sim did not start: %s\n", read_text(log).c_str());
+    std::printf("zk32-sim did not start: %s\n", read_file(log).c_str());
     return f;
   }
   const bool real = timing == "real";
@@ -86,20 +86,20 @@ figures measure(const std::string &bin, const std::string &work, const std::stri
   bench::simulator(sim, "ctl", sim_dir, {"trace-clear"}, log);
 
   std::string out = work + "/out-" + timing + ".txt";
-  rusage usage{};
+  child_usage usage;
   double start = now_ms();
   bench::run({bin + "/Orvane", "4710", "wf", "0", "-i", work + "/image.bin", "-u"}, sim_dir, out,
              &usage);
   f.wall_ms = now_ms() - start;
-  f.max_rss_kb = usage.ru_maxrss;
-  f.cpu_ms = bench::cpu_seconds(usage) * 1000.0;
-  f.ok = read_text(out).find(" File Download to 0x000000: 1048576 bytes \t\n") !=
+  f.max_rss_kb = usage.peak_memory_kb;
+  f.cpu_ms = usage.cpu_seconds * 1000.0;
+  f.ok = read_file(out).find(" File Download to 0x000000: 1048576 bytes \t\n") !=
          std::string::npos;
-  if (!f.ok) std::printf("download failed (%s timing):\n%s\n", timing.c_str(), read_text(out).c_str());
+  if (!f.ok) std::printf("download failed (%s timing):\n%s\n", timing.c_str(), read_file(out).c_str());
 
   std::string trace = work + "/trace.txt";
   bench::simulator(sim, "ctl", sim_dir, {"trace"}, trace);
-  command_counts counts = count_writer_commands(read_text(trace));
+  command_counts counts = count_writer_commands(read_file(trace));
   f.commands = counts.total();
   bench::simulator(sim, "stop", sim_dir, {}, log);
 
@@ -116,7 +116,7 @@ figures measure(const std::string &bin, const std::string &work, const std::stri
 
 int main(int argc, char **argv) {
   std::string bin = argc > 1 ? argv[1] : bench::built_bin_dir();
-  std::string work = bench::make_work_dir("orvane-download-bench");
+  std::string work = bench::make_temp_dir("orvane-download-bench");
   if (work.empty()) return 1;
   if (!bench::write_image(work + "/image.bin", kImageSize)) return 1;
 

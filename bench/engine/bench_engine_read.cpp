@@ -37,7 +37,7 @@ struct Simulator {
 size_t count_transfers(const Simulator &sim, const std::string &work) {
   std::string trace_path = work + "/trace.txt";
   sim.ctl({"trace"}, trace_path);
-  std::string trace = bench::read_text(trace_path);
+  std::string trace = bench::read_file(trace_path);
   size_t n = 0;
   size_t at = 0;
   while (at < trace.size()) {
@@ -61,7 +61,7 @@ Figures measure(const Simulator &sim, const std::string &work, const std::vector
     double begin = bench::now_ms();
     int exit_code = bench::run(argv, sim.dir, console);
     double seconds = (bench::now_ms() - begin) / 1000;
-    std::string out = bench::read_text(console);
+    std::string out = bench::read_file(console);
     if (out.find("All ") == std::string::npos || exit_code != 0) {
       std::printf("  run failed: %s\n", out.c_str());
       return best;
@@ -82,7 +82,7 @@ size_t per_chunk(bool evk) { return evk ? 3 : 1; }
 int main(int argc, char **argv) {
   int repeats = argc > 1 ? std::atoi(argv[1]) : 3;
   if (repeats < 1) repeats = 1;
-  std::string work = bench::make_work_dir("orvane-read-bench");
+  std::string work = bench::make_temp_dir("orvane-read-bench");
   if (work.empty()) return 1;
   std::string out = work + "/read.bin";
   double usb_rate = 0;
@@ -94,7 +94,7 @@ int main(int argc, char **argv) {
     mkdir(sim.dir.c_str(), 0700);
     if (bench::simulator(sim.program, "start", sim.dir,
                          {"--mode", mode, "--type", "3", "--timing", "zero"}, sim.log) != 0) {
-      std::printf("zk32-sim did not start: %s\n", bench::read_text(sim.log).c_str());
+      std::printf("zk32-sim did not start: %s\n", bench::read_file(sim.log).c_str());
       status = 1;
       break;
     }

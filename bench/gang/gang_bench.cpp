@@ -8,7 +8,6 @@
 //
 // Usage: gang_bench [directory holding Orvane, config.ini, writer/ and zk32-sim ("": the
 //                    build's)] [repeats]
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +23,7 @@ namespace {
 constexpr size_t kImageSize = 256 * 1024;
 const int kBoardCounts[] = {1, 2, 4, 8};
 
-using bench::read_text;
+using bench::read_file;
 
 std::string board_name(int n) { return "board-" + std::to_string(n); }
 
@@ -39,8 +38,8 @@ double load_average() {
 
 // CPU seconds a running simulator has used so far, from its pid file and /proc.
 double simulator_cpu(const std::string &sim_dir, int board) {
-  int pid = std::atoi(read_text(sim_dir + "/" + board_name(board) + ".pid").c_str());
-  std::string stat = read_text("/proc/" + std::to_string(pid) + "/stat");
+  int pid = std::atoi(read_file(sim_dir + "/" + board_name(board) + ".pid").c_str());
+  std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
   size_t close = stat.rfind(')');
   if (pid <= 0 || close == std::string::npos) return 0;
   // After the command name: state is field 3, utime and stime fields 14 and 15.
@@ -72,7 +71,7 @@ gang_result flash_boards(const std::string &bin, const std::string &work, int bo
                          {"--name", board_name(b), "--serial", "GANG-" + std::to_string(b),
                           "--mode", "usb", "--type", "1", "--timing", "real"},
                          log) != 0) {
-      std::printf("zk32-sim did not start: %s\n", read_text(log).c_str());
+      std::printf("zk32-sim did not start: %s\n", read_file(log).c_str());
       bench::simulator(sim, "stop", sim_dir, {}, log);
       return r;
     }
@@ -87,14 +86,14 @@ gang_result flash_boards(const std::string &bin, const std::string &work, int bo
                            {{"DNUSB_DEVICE", board_name(b)}});
   }
   for (int b = 1; b <= boards; ++b) {
-    rusage usage{};
+    child_usage usage;
     bench::finish(pids[b], &usage);
-    r.orvane_cpu += bench::cpu_seconds(usage);
+    r.orvane_cpu += usage.cpu_seconds;
   }
   r.wall_ms = bench::now_ms() - start;
   for (int b = 1; b <= boards; ++b) {
     r.simulator_cpu += simulator_cpu(sim_dir, b) - sim_before[b];
-    std::string out = read_text(work + "/out-" + std::to_string(b) + ".txt");
+    std::string out = read_file(work + "/out-" + std::to_string(b) + ".txt");
     if (out.find(" File Download to 0x000000: 262144 bytes \t\n") != std::string::npos) {
       ++r.boards_ok;
     } else {
@@ -111,7 +110,7 @@ int main(int argc, char **argv) {
   std::string bin = argc > 1 && argv[1][0] != '\0' ? argv[1] : bench::built_bin_dir();
   int repeats = argc > 2 ? std::atoi(argv[2]) : 1;
   if (repeats < 1) repeats = 1;
-  std::string work = bench::make_work_dir("orvane-gang-bench");
+  std::string work = bench::make_temp_dir("orvane-gang-bench");
   if (work.empty()) return 1;
   if (!bench::write_image(work + "/image.bin", kImageSize)) return 1;
   long cores = sysconf(_SC_NPROCESSORS_ONLN);

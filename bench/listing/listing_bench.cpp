@@ -6,7 +6,6 @@
 // peak resident memory of the program for both sizes: it must not grow with the listing.
 //
 // Usage: listing_bench [directory holding Orvane and zk32-sim]
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,7 +20,7 @@ constexpr int kRoutines = 1500;  // stays below the 2000-entry symbol table
 constexpr int kRepeats = 3;
 
 using bench::now_ms;
-using bench::read_text;
+using bench::read_file;
 
 // Routines of equal size fill the listing; returns the program counter to look up: an
 // instruction near the end of the last-but-one routine.
@@ -77,13 +76,13 @@ figures measure(const std::string &dir, const std::string &bin, const std::strin
 
   figures result{1e30, 1e30, 0, false};
   for (int i = 0; i < kRepeats; ++i) {
-    rusage usage{};
+    child_usage usage;
     double start = now_ms();
     bench::run({program, "b", "5", "0", "1", "1", listing}, sim_dir, dir + "/pc.txt", &usage,
                bench::Streams::out);
     result.pc_ms = std::min(result.pc_ms, now_ms() - start);
-    result.peak_kb = std::max(result.peak_kb, usage.ru_maxrss);
-    const std::string shown = read_text(dir + "/pc.txt");
+    result.peak_kb = std::max(result.peak_kb, usage.peak_memory_kb);
+    const std::string shown = read_file(dir + "/pc.txt");
     result.correct = shown == expected;
     if (!result.correct)
       std::fprintf(stderr, "expected:\n%sshown:\n%s\n", expected.c_str(), shown.c_str());
@@ -101,7 +100,7 @@ figures measure(const std::string &dir, const std::string &bin, const std::strin
 
 int main(int argc, char **argv) {
   const std::string bin = argc > 1 ? argv[1] : bench::built_bin_dir();
-  const std::string dir = bench::make_work_dir("listing_bench");
+  const std::string dir = bench::make_temp_dir("listing_bench");
   if (dir.empty()) {
     std::perror("mkdtemp");
     return 1;
@@ -116,7 +115,7 @@ int main(int argc, char **argv) {
   if (bench::simulator(bin + "/zk32-sim", "start", sim_dir,
                        {"--mode", "usb", "--type", "1", "--timing", "zero"},
                        dir + "/sim.txt") != 0) {
-    std::fprintf(stderr, "cannot start the simulator: %s", read_text(dir + "/sim.txt").c_str());
+    std::fprintf(stderr, "cannot start the simulator: %s", read_file(dir + "/sim.txt").c_str());
     return 1;
   }
 

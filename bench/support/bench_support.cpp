@@ -6,34 +6,13 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "support/child_process.h"
+#include "base/child_process.h"
 
 namespace bench {
 
 double now_ms() {
   using namespace std::chrono;
   return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-std::string make_work_dir(const std::string &name) {
-  std::string pattern = "/tmp/" + name + "-XXXXXX";
-  return mkdtemp(&pattern[0]) != nullptr ? pattern : std::string();
-}
-
-void remove_tree(const std::string &path) {
-  std::error_code ec;
-  if (!path.empty()) std::filesystem::remove_all(path, ec);
-}
-
-std::string read_text(const std::string &path) {
-  std::string text;
-  if (FILE *f = std::fopen(path.c_str(), "rb")) {
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-  }
-  return text;
 }
 
 bool write_image(const std::string &path, size_t size) {
@@ -49,34 +28,41 @@ std::string built_bin_dir() { return ORVANE_BIN_DIR; }
 
 namespace {
 
-child_process::Options options_for(const std::string &sim_dir, Streams streams) {
-  child_process::Options options;
-  options.env_set = {{"ZK32_SIM_DIR", sim_dir}};
+child_options options_for(const std::string &sim_dir, const std::string &out_path,
+                          Streams streams) {
+  child_options options;
+  options.env_set = {"ZK32_SIM_DIR=" + sim_dir};
   options.env_unset = {"ZK32_SIM_TCP"};
-  options.with_stderr = streams == Streams::out_and_err;
+  options.out_file = out_path;
+  options.err_with_out = streams == Streams::out_and_err;
+  options.null_input = true;
+  options.search_path = true;
   return options;
+}
+
+int status_of(const child_result &child, child_usage *usage) {
+  if (usage != nullptr) *usage = child.usage;
+  return child.ended_normally || !child.started ? static_cast<int>(child.exit_code) : 128;
 }
 
 }  // namespace
 
 int run(const std::vector<std::string> &argv, const std::string &sim_dir,
-        const std::string &out_path, rusage *usage, Streams streams) {
-  return child_process::run_to_file(argv, out_path, options_for(sim_dir, streams), usage);
+        const std::string &out_path, child_usage *usage, Streams streams) {
+  return status_of(run_child(argv, options_for(sim_dir, out_path, streams)), usage);
 }
 
 int start(const std::vector<std::string> &argv, const std::string &sim_dir,
           const std::string &out_path,
           const std::vector<std::pair<std::string, std::string>> &env) {
-  child_process::Options options = options_for(sim_dir, Streams::out_and_err);
-  options.env_set.insert(options.env_set.end(), env.begin(), env.end());
-  return child_process::start_to_file(argv, out_path, options);
+  child_options options = options_for(sim_dir, out_path, Streams::out_and_err);
+  for (const auto &entry : env) options.env_set.push_back(entry.first + "=" + entry.second);
+  std::string error;
+  return static_cast<int>(start_child(argv, options, &error));
 }
 
-int finish(int pid, rusage *usage) { return child_process::wait_for(pid, usage); }
-
-double cpu_seconds(const rusage &usage) {
-  return double(usage.ru_utime.tv_sec) + double(usage.ru_stime.tv_sec) +
-         (double(usage.ru_utime.tv_usec) + double(usage.ru_stime.tv_usec)) / 1e6;
+int finish(int pid, child_usage *usage) {
+  return pid < 0 ? 127 : status_of(finish_child(pid), usage);
 }
 
 int simulator(const std::string &sim_program, const std::string &verb, const std::string &sim_dir,

@@ -4,21 +4,23 @@
 #ifndef ORVANE_BENCH_SUPPORT_H
 #define ORVANE_BENCH_SUPPORT_H
 
-#include <sys/resource.h>
-
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "base/child_process.h"
+#include "support/scratch_files.h"
 
 namespace bench {
 
 // Milliseconds on the monotonic clock.
 double now_ms();
 
-// A fresh directory /tmp/<name>-XXXXXX; empty when it cannot be made.
-std::string make_work_dir(const std::string &name);
-void remove_tree(const std::string &path);
-std::string read_text(const std::string &path);
+// Scratch files: a fresh directory <temp>/<name>-XXXXXX (empty when it cannot be made), whole
+// files read back, a tree removed.
+using scratch_files::make_temp_dir;
+using scratch_files::read_file;
+using scratch_files::remove_tree;
 // Writes a test image of size bytes (a pattern that repeats no sooner than every 64 KB) to
 // path; false when it cannot be written.
 bool write_image(const std::string &path, size_t size);
@@ -30,10 +32,10 @@ enum class Streams { out, out_and_err };
 
 // Runs argv (argv[0] a path or a name in PATH) with ZK32_SIM_DIR=sim_dir and no ZK32_SIM_TCP,
 // standard output (and standard error when asked) in out_path.  Returns the exit status
-// (127: could not start, 128: did not exit normally); fills usage (ru_maxrss is the child's
-// peak resident memory in KB) when given.
+// (127: could not start, 128: did not exit normally); fills usage (the child's peak resident
+// memory and processor time) when given.
 int run(const std::vector<std::string> &argv, const std::string &sim_dir,
-        const std::string &out_path, rusage *usage = nullptr,
+        const std::string &out_path, child_usage *usage = nullptr,
         Streams streams = Streams::out_and_err);
 
 // As run(), but returns at once with the child's pid (-1: fork failed), the environment
@@ -41,10 +43,7 @@ int run(const std::vector<std::string> &argv, const std::string &sim_dir,
 int start(const std::vector<std::string> &argv, const std::string &sim_dir,
           const std::string &out_path,
           const std::vector<std::pair<std::string, std::string>> &env = {});
-int finish(int pid, rusage *usage = nullptr);
-
-// User plus system time of a usage record, in seconds.
-double cpu_seconds(const rusage &usage);
+int finish(int pid, child_usage *usage = nullptr);
 
 // zk32-sim (the program at sim_program) with "--dir sim_dir" after the verb: "start", "ctl",
 // "stop".  Output in out_path; returns the exit status.

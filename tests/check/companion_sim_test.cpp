@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "support/shell_command.h"
 
 namespace fs = std::filesystem;
 
@@ -253,15 +254,9 @@ std::string parsed_by_python(const std::string &json_lines) {
                       "              type(o['elapsed_ms']).__name__)\n"
                       "    else:\n"
                       "        print(o['step'], o['kind'], o['number'], json.dumps(o['text']))\n");
-  std::string out;
-  FILE *pipe = popen((std::string(PYTHON3_PROGRAM) + " " + dir + "/read.py " + dir +
-                      "/out.json 2>&1").c_str(), "r");
-  if (pipe != nullptr) {
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    pclose(pipe);
-  }
+  const std::string out = shell_command::run_shell(std::string(PYTHON3_PROGRAM) + " " + dir +
+                                                  "/read.py " + dir + "/out.json 2>&1")
+                              .out;
   harness::remove_tree(dir);
   return out;
 }

@@ -1,7 +1,6 @@
 // The built program itself: console text and exit codes of runs that need no device, and
 // config.ini found beside the real program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,6 +8,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "support/scratch_files.h"
+#include "support/shell_command.h"
 
 namespace {
 
@@ -19,32 +21,17 @@ struct program_run {
 
 // Runs a command through the shell, capturing standard output only.
 program_run run_command(const std::string &command) {
-  program_run result;
-  std::FILE *pipe = popen((command + " 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-  int status = pclose(pipe);
-  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
-  return result;
-}
-
-std::string read_all(const std::string &path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  shell_command::ShellResult shell = shell_command::run_shell(command + " 2>/dev/null");
+  return {shell.out, shell.status};
 }
 
 class BuiltProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/orvane-program-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = scratch_files::make_temp_dir("orvane-program");
+    ASSERT_FALSE(dir_.empty());
   }
-  void TearDown() override { run_command("rm -rf '" + dir_ + "'"); }
+  void TearDown() override { scratch_files::remove_tree(dir_); }
   std::string dir_;
 };
 
@@ -58,7 +45,7 @@ TEST_F(BuiltProgram, NoArgumentsIsAnInvalidCommand) {
 
 TEST_F(BuiltProgram, HelpPrintsTheHelpText) {
   program_run result = run_command(std::string("'") + ORVANE_PROGRAM + "' help");
-  EXPECT_EQ(result.out, read_all(ORVANE_HELP_GOLDEN));
+  EXPECT_EQ(result.out, scratch_files::read_file(ORVANE_HELP_GOLDEN));
   EXPECT_EQ(result.exit_code, 0);
 }
 

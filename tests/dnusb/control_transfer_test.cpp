@@ -1,8 +1,10 @@
-// The request -> USB control transfer mapping shared by the ports and the simulator.
+// The wire formats shared by the ports and the simulator: the request -> USB control transfer
+// mapping and the simulator socket's frame header.
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include "control_transfer.h"
+#include "wire/control_transfer.h"
+#include "wire/sim_wire.h"
 
 namespace {
 
@@ -39,6 +41,30 @@ TEST(ControlTransfer, RefusesWhatOneTransferCannotCarry) {
   EXPECT_FALSE(dn_vendor_write_setup(header, 0x10000, 0, 0, &setup));
   EXPECT_FALSE(dn_vendor_read_setup(header, 16, 0x10000, 0, 0, &setup));
   EXPECT_FALSE(dn_vendor_read_setup(nullptr, 16, 8, 0, 0, &setup));
+}
+
+// A peer that announces more than a frame may carry is not believed (the reader would
+// otherwise allocate what the peer asks); the length is little-endian.
+TEST(SimFrameHeader, LengthIsLittleEndianAndCapped) {
+  const struct {
+    uint32_t length;
+    bool accepted;
+  } cases[] = {{0, true}, {0x00a1b2c3, true}, {simwire::kMaxPayload, true},
+               {simwire::kMaxPayload + 1, false}, {0xffffffffu, false}};
+  for (const auto &c : cases) {
+    unsigned char header[simwire::kFrameHeaderSize];
+    simwire::put_frame_header(header, simwire::kControl, c.length);
+    EXPECT_EQ(header[0], 'S');
+    EXPECT_EQ(header[1], c.length & 0xff);
+    EXPECT_EQ(header[3], (c.length >> 16) & 0xff);
+    EXPECT_EQ(header[4], c.length >> 24);
+    uint8_t kind = 0;
+    uint32_t length = 0;
+    EXPECT_EQ(simwire::get_frame_header(header, &kind, &length), c.accepted) << c.length;
+    if (c.accepted) {
+      EXPECT_EQ(length, c.length);
+    }
+  }
 }
 
 }  // namespace

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "dnusb.h"
 #include "harness.h"
+#include "support/shell_command.h"
 
 namespace {
 
@@ -19,14 +19,9 @@ std::vector<unsigned char> pattern(size_t n, unsigned seed) {
 
 // Runs a shell command; returns its output, *code its exit code.
 std::string run_shell(const std::string &command, int *code) {
-  std::string out;
-  FILE *pipe = popen((command + " 2>&1").c_str(), "r");
-  char buf[512];
-  size_t n;
-  while (pipe != nullptr && (n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  int status = pipe != nullptr ? pclose(pipe) : -1;
-  *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
+  shell_command::ShellResult shell = shell_command::run_shell(command + " 2>&1");
+  *code = shell.status;
+  return shell.out;
 }
 
 std::string run_lister(int *code) { return run_shell(DNUSB_LIST_PROGRAM, code); }

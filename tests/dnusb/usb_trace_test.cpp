@@ -8,7 +8,7 @@
 
 #include "fake_port.h"
 #include "usb_trace.h"
-#include "usbmon_pcap.h"
+#include "wire/usbmon_pcap.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "support/scratch_files.h"
 
 #include "base/state.h"
 #include "engine/engine.h"
@@ -16,24 +16,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using scratch_files::read_file;
 
 class ReadOutput : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/engine-output-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = scratch_files::make_temp_dir("engine-output");
+    ASSERT_FALSE(dir_.empty());
     std::memset(output_path, 0, sizeof output_path);
     output_path_set = 0;
     for (uint32_t i = 0; i < 4096; ++i) read_buffer[i] = static_cast<unsigned char>(i * 7 + 1);
   }
   void TearDown() override {
     output_path_set = 0;
-    if (!dir_.empty()) fs::remove_all(dir_);
+    scratch_files::remove_tree(dir_);
   }
   void use_output(const std::string &path) {
     std::snprintf(output_path, sizeof output_path, "%s", path.c_str());

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/child_process.h"
 #include "harness.h"
 
 namespace {
@@ -45,18 +46,14 @@ class Monitor {
  public:
   Monitor(const std::string &sim_dir, std::vector<std::string> args) : dir_(harness::make_temp_dir()) {
     args.insert(args.begin(), MONITOR_PROGRAM);
-    pid_ = fork();
-    if (pid_ == 0) {
-      freopen((dir_ + "/out").c_str(), "w", stdout);
-      freopen((dir_ + "/err").c_str(), "w", stderr);
-      setenv("ZK32_SIM_DIR", sim_dir.c_str(), 1);
-      unsetenv("ZK32_SIM_TCP");
-      std::vector<char *> argv;
-      for (auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
+    child_options options;
+    options.out_file = dir_ + "/out";
+    options.err_file = dir_ + "/err";
+    options.env_set = {"ZK32_SIM_DIR=" + sim_dir};
+    options.env_unset = {"ZK32_SIM_TCP"};
+    std::string error;
+    pid_ = static_cast<pid_t>(start_child(args, options, &error));
+    EXPECT_GT(pid_, 0) << error;
   }
   ~Monitor() {
     if (pid_ > 0 && code_ == kRunning) {

@@ -9,17 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
+#include "support/shell_command.h"
 #include "harness.h"
-#include "usbmon_pcap.h"
+#include "wire/usbmon_pcap.h"
 
 namespace {
 
 const std::string kFirmware = ZK32_EXAMPLES_DIR "/firmware.bin";
 const std::string kListing = ZK32_EXAMPLES_DIR "/firmware.lst";
 
-using Outcome = child_process::ShellResult;
-using child_process::run_shell;
+using Outcome = shell_command::ShellResult;
+using shell_command::run_shell;
 
 Outcome sim_tool(const std::string &args) {
   return run_shell(harness::simulator_program() + " " + args + " 2>&1");

@@ -12,14 +12,14 @@
 #include <cstring>
 #include <string>
 
-#include "support/child_process.h"
+#include "support/shell_command.h"
 
 namespace {
 
-using Outcome = child_process::ShellResult;
+using Outcome = shell_command::ShellResult;
 
 Outcome run(const std::string &args) {
-  return child_process::run_shell(std::string(ZK32_SIM_PROGRAM) + " " + args + " 2>&1");
+  return shell_command::run_shell(std::string(ZK32_SIM_PROGRAM) + " " + args + " 2>&1");
 }
 
 bool exists(const std::string &path) {

@@ -1,16 +1,11 @@
 #include "harness.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,8 +15,9 @@
 
 #include <gtest/gtest.h>
 
-#include "support/child_process.h"
-#include "sim_wire.h"
+#include "base/child_process.h"
+#include "wire/frame_io.h"
+#include "wire/sim_wire.h"
 
 namespace fs = std::filesystem;
 
@@ -29,36 +25,6 @@ namespace harness {
 
 std::string built_program_dir() { return ORVANE_BIN_DIR; }
 std::string simulator_program() { return std::string(ORVANE_BIN_DIR) + "/zk32-sim"; }
-
-std::string make_temp_dir() {
-  std::string pattern = (fs::temp_directory_path() / "orvane-test-XXXXXX").string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (mkdtemp(buf.data()) == nullptr) return std::string();
-  return std::string(buf.data());
-}
-
-void remove_tree(const std::string &path) {
-  std::error_code ec;
-  if (!path.empty()) fs::remove_all(path, ec);
-}
-
-void write_file(const std::string &path, const std::string &content) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
-
-std::string read_file(const std::string &path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-bool file_exists(const std::string &path) {
-  std::error_code ec;
-  return fs::exists(path, ec);
-}
 
 std::string mask_times(const std::string &text) {
   static const std::string marker = "Time: ";
@@ -85,74 +51,32 @@ std::string mask_times(const std::string &text) {
 
 namespace {
 
+void append_out(const char *bytes, size_t count, void *result) {
+  static_cast<RunResult *>(result)->out.append(bytes, count);
+}
+
+void append_err(const char *bytes, size_t count, void *result) {
+  static_cast<RunResult *>(result)->err.append(bytes, count);
+}
+
 // Runs argv to completion, capturing both output streams; kills it after the time limit.
 RunResult run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env_set,
                       const std::vector<std::string> &env_unset, int timeout_seconds) {
   RunResult result;
-  int out_pipe[2];
-  int err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out_pipe[1], 1);
-    dup2(err_pipe[1], 2);
-    close(out_pipe[0]);
-    close(err_pipe[0]);
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    int devnull = open("/dev/null", O_RDONLY);
-    if (devnull >= 0) dup2(devnull, 0);
-    for (const auto &name : env_unset) unsetenv(name.c_str());
-    for (const auto &kv : env_set) {
-      auto eq = kv.find('=');
-      setenv(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str(), 1);
-    }
-    std::vector<char *> args;
-    for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
-  int fds_open[2] = {out_pipe[0], err_pipe[0]};
-  bool killed = false;
-  char buf[65536];
-  while (fds_open[0] >= 0 || fds_open[1] >= 0) {
-    pollfd fds[2] = {{fds_open[0], POLLIN, 0}, {fds_open[1], POLLIN, 0}};
-    int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    deadline - std::chrono::steady_clock::now())
-                                    .count());
-    if (left <= 0) {
-      kill(pid, SIGKILL);
-      killed = true;
-      break;
-    }
-    if (poll(fds, 2, left) < 0) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds_open[i] < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      ssize_t n = read(fds_open[i], buf, sizeof buf);
-      if (n <= 0) {
-        close(fds_open[i]);
-        fds_open[i] = -1;
-      } else {
-        (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
-      }
-    }
-  }
-  for (int fd : fds_open) {
-    if (fd >= 0) close(fd);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (killed) {
+  child_options options;
+  options.env_set = env_set;
+  options.env_unset = env_unset;
+  options.null_input = true;
+  options.out_sink = append_out;
+  options.err_sink = append_err;
+  options.context = &result;
+  options.timeout_ms = static_cast<unsigned>(timeout_seconds) * 1000u;
+  const child_result child = run_child(argv, options);
+  if (child.timed_out) {
     ADD_FAILURE() << "process timed out after " << timeout_seconds << " s: " << argv[0];
     result.exit_code = -1;
-  } else if (WIFEXITED(status)) {
-    result.exit_code = WEXITSTATUS(status);
   } else {
-    result.exit_code = 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    result.exit_code = static_cast<int>(child.exit_code);
   }
   return result;
 }
@@ -161,9 +85,14 @@ RunResult run_process(const std::vector<std::string> &argv, const std::vector<st
 // log file rather than a pipe, so a daemon that keeps the descriptors cannot hold us up.
 int run_with_log(const std::vector<std::string> &argv, const std::string &log_path,
                  std::string *log) {
-  int code = child_process::run_to_file(argv, log_path);
+  child_options options;
+  options.out_file = log_path;
+  options.err_with_out = true;
+  options.null_input = true;
+  const child_result child = run_child(argv, options);
   *log = read_file(log_path);
-  return code;
+  if (!child.started) *log += child.error;
+  return static_cast<int>(child.exit_code);
 }
 
 std::vector<std::string> split_words(const std::string &text) {
@@ -172,28 +101,6 @@ std::vector<std::string> split_words(const std::string &text) {
   std::string w;
   while (in >> w) words.push_back(w);
   return words;
-}
-
-bool write_all(int fd, const void *data, size_t len) {
-  const char *p = static_cast<const char *>(data);
-  while (len > 0) {
-    ssize_t n = write(fd, p, len);
-    if (n <= 0) return false;
-    p += n;
-    len -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool read_all(int fd, void *data, size_t len) {
-  char *p = static_cast<char *>(data);
-  while (len > 0) {
-    ssize_t n = read(fd, p, len);
-    if (n <= 0) return false;
-    p += n;
-    len -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -233,23 +140,12 @@ bool Simulator::send(const std::string &command, std::string *reply) {
     *reply = "cannot connect to " + path;
     return false;
   }
-  unsigned char header[5];
-  header[0] = simwire::kText;
-  uint32_t len = static_cast<uint32_t>(command.size());
-  for (int i = 0; i < 4; ++i) header[1 + i] = static_cast<unsigned char>(len >> (8 * i));
-  bool ok = write_all(fd, header, 5) && write_all(fd, command.data(), command.size()) &&
-            read_all(fd, header, 5);
-  if (!ok) {
-    close(fd);
-    *reply = "connection lost";
-    return false;
-  }
-  uint32_t reply_len = 0;
-  for (int i = 0; i < 4; ++i) reply_len |= static_cast<uint32_t>(header[1 + i]) << (8 * i);
-  reply->assign(reply_len, '\0');
-  ok = reply_len == 0 || read_all(fd, &(*reply)[0], reply_len);
+  uint8_t kind = 0;
+  bool ok = simwire::send_frame(fd, simwire::kText, command.data(), command.size()) &&
+            simwire::receive_frame(fd, &kind, reply);
   close(fd);
-  return ok && header[0] == simwire::kOk;
+  if (!ok) *reply = "connection lost";
+  return ok && kind == simwire::kOk;
 }
 
 std::string Simulator::ctl(const std::string &command) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/hex_text.h"
+#include "support/scratch_files.h"
 
 namespace harness {
 
@@ -16,12 +17,12 @@ struct RunResult {
   int exit_code = -1;
 };
 
-// A fresh, empty temporary directory (removed by the owner).
-std::string make_temp_dir();
-void remove_tree(const std::string &path);
-void write_file(const std::string &path, const std::string &content);
-std::string read_file(const std::string &path);
-bool file_exists(const std::string &path);
+// Scratch files: a fresh, empty temporary directory (removed by the owner) and whole files.
+using scratch_files::file_exists;
+using scratch_files::make_temp_dir;
+using scratch_files::read_file;
+using scratch_files::remove_tree;
+using scratch_files::write_file;
 
 // zk32-sim started with the given options ("--mode usb --type 1" style; "--dir" is added)
 // in a rendezvous directory of its own; stopped and removed on destruction.

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/child_process.h"
+#include "base/platform.h"
+
 #include "tools/check/chip_hint.h"
 #include "tools/check/command_shape.h"
 #include "tools/check/json_text.h"
@@ -68,7 +71,7 @@ void verify_download(const std::string &orvane, const std::vector<std::string> &
     report->error = "verify: cannot read " + shape.image;
     return;
   }
-  const uint64_t started = clock_ms();
+  const uint32_t started = clock_ms();
   std::string readback;
   if (!image.empty()) {
     const std::string temp = make_temp_file();
@@ -195,7 +198,7 @@ void print_json_closing_for_usage(const char *error, int status) {
 }
 
 int run_check(const check_options &options) {
-  const uint64_t started = clock_ms();
+  const uint32_t started = clock_ms();
   run_report report;
   line_relay relay = relay_for(options);
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/platform.h"
 #include "tools/check/json_text.h"
 #include "tools/check/line_kind.h"
 #include "tools/check/platform.h"

@@ -23,7 +23,7 @@ struct line_relay {
   const char *step = "command";   // json "step" of each line: "command" or "verify"
   const char *label = "progress"; // what the progress line calls the step
   command_shape shape;            // for the progress lines' byte counts
-  uint64_t started_ms = 0;
+  uint32_t started_ms = 0;  // base/platform.h's clock_ms: differences wrap safely
 
   std::string pending;            // a line still waiting for its line feed
   std::size_t bar_width = 0;      // characters of the progress line on screen (0: none)
@@ -36,7 +36,7 @@ struct line_relay {
 // Starts a step: counters cleared, the clock started.
 void relay_begin(line_relay *relay, const char *step, const char *label,
                  const command_shape &shape);
-// Takes a piece of Orvane's output (an output_sink of platform.h).
+// Takes a piece of Orvane's output (an output_sink of base/child_process.h).
 void relay_bytes(const char *bytes, std::size_t count, void *relay);
 // The output has ended: a last line without a line feed is taken, the progress line closed.
 void relay_end(line_relay *relay);

@@ -1,5 +1,6 @@
 #include "tools/check/locate_orvane.h"
 
+#include "base/platform.h"
 #include "tools/check/platform.h"
 
 #ifndef ORVANE_CHECK_PROGRAM_DIR
@@ -7,7 +8,8 @@
 #endif
 
 std::string locate_orvane(std::string *searched) {
-  const std::string own = own_directory();
+  char own_folder[4096];
+  const std::string own = program_directory(own_folder, sizeof own_folder) ? own_folder : "";
   searched->clear();
   if (own.empty()) return std::string();
   const std::string places[] = {own, own + "/" ORVANE_CHECK_PROGRAM_DIR};

@@ -1,32 +1,10 @@
-// The companion's platform calls: running Orvane with its standard output in a pipe, where
-// the companion itself lives, and the few file and console questions it asks.  One file per
-// platform: platform_posix.cpp, platform_windows.cpp (CreateProcess).
+// The companion's few file and console questions.  Running Orvane (base/child_process.h), its
+// clock and its own folder (base/platform.h) are the platform layer's.  One file per
+// platform: platform_posix.cpp, platform_windows.cpp.
 #ifndef ORVANE_CHECK_PLATFORM_H
 #define ORVANE_CHECK_PLATFORM_H
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
-#include <vector>
-
-struct child_result {
-  bool started = false;      // false: the program could not be run (error says why)
-  bool ended_normally = false;  // false: killed by a signal (POSIX)
-  long exit_code = -1;
-  std::string error;
-};
-
-// Receives the program's standard output as it arrives, in pieces of any size.
-using output_sink = void (*)(const char *bytes, std::size_t count, void *context);
-
-// Runs program with args (argument 1 onwards; argument 0 is the program path itself), its
-// standard output into sink, standard input and error inherited; waits for it to end.
-child_result run_program(const std::string &program, const std::vector<std::string> &args,
-                         output_sink sink, void *context);
-
-// The directory of this program's real path (symlinks resolved), without a separator at
-// the end; empty when unknown.
-std::string own_directory();
 
 // True for an existing file (not a directory) this user may run.
 bool is_runnable_file(const std::string &path);
@@ -38,9 +16,6 @@ void prepare_output();
 
 // A new, empty file in the temporary directory; empty when none can be made.
 std::string make_temp_file();
-
-// Milliseconds on a monotonic clock.
-uint64_t clock_ms();
 
 // The directory of a program's real path (symlinks resolved), without a separator at the end:
 // where that program finds its config.ini.  Empty when unknown.

@@ -4,116 +4,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
-#include <climits>
 #include <cstdlib>
-#include <cstring>
-
-#if defined(__APPLE__)
-#include <mach-o/dyld.h>
-#endif
+#include <vector>
 
 const char *const kLineEnd = "\n";
-
-namespace {
-
-bool write_all(int fd, const void *data, std::size_t count) {
-  const char *p = static_cast<const char *>(data);
-  while (count > 0) {
-    ssize_t n = write(fd, p, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    count -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
-
-child_result run_program(const std::string &program, const std::vector<std::string> &args,
-                         output_sink sink, void *context) {
-  child_result result;
-  int output[2];
-  // The child reports a failed exec through this pipe; a successful exec closes it unread.
-  int exec_status[2];
-  if (pipe(output) != 0) {
-    result.error = std::strerror(errno);
-    return result;
-  }
-  if (pipe(exec_status) != 0 || fcntl(exec_status[1], F_SETFD, FD_CLOEXEC) != 0) {
-    result.error = std::strerror(errno);
-    close(output[0]);
-    close(output[1]);
-    return result;
-  }
-  std::vector<char *> argv;
-  argv.push_back(const_cast<char *>(program.c_str()));
-  for (const std::string &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
-  argv.push_back(nullptr);
-
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(output[1], 1);
-    close(output[0]);
-    close(output[1]);
-    close(exec_status[0]);
-    execv(program.c_str(), argv.data());
-    const int error = errno;
-    write_all(exec_status[1], &error, sizeof error);
-    _exit(127);
-  }
-  close(output[1]);
-  close(exec_status[1]);
-  if (pid < 0) {
-    result.error = std::strerror(errno);
-    close(output[0]);
-    close(exec_status[0]);
-    return result;
-  }
-  int exec_error = 0;
-  ssize_t got;
-  do {
-    got = read(exec_status[0], &exec_error, sizeof exec_error);
-  } while (got < 0 && errno == EINTR);
-  close(exec_status[0]);
-  result.started = got != static_cast<ssize_t>(sizeof exec_error);
-  if (!result.started) result.error = std::strerror(exec_error);
-
-  char buffer[4096];
-  for (;;) {
-    ssize_t n = read(output[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    if (result.started) sink(buffer, static_cast<std::size_t>(n), context);
-  }
-  close(output[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  result.ended_normally = WIFEXITED(status);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
-}
-
-std::string own_directory() {
-#if defined(__APPLE__)
-  char raw[PATH_MAX];
-  uint32_t raw_size = sizeof raw;
-  char *resolved = _NSGetExecutablePath(raw, &raw_size) == 0 ? realpath(raw, nullptr) : nullptr;
-#else
-  char *resolved = realpath("/proc/self/exe", nullptr);
-#endif
-  if (resolved == nullptr) return std::string();
-  std::string path(resolved);
-  std::free(resolved);
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
 
 bool is_runnable_file(const std::string &path) {
   struct stat info;
@@ -137,12 +33,6 @@ std::string make_temp_file() {
   if (fd < 0) return std::string();
   close(fd);
   return std::string(name.data());
-}
-
-uint64_t clock_ms() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
 }
 
 std::string real_directory_of(const std::string &program) {

@@ -1,5 +1,4 @@
-// The companion's platform calls on Windows: CreateProcess with an anonymous pipe for the
-// program's standard output.
+// The companion's platform calls on Windows (running Orvane is base/child_process.h's).
 #include "tools/check/platform.h"
 
 #include <fcntl.h>
@@ -7,110 +6,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 const char *const kLineEnd = "\r\n";
-
-namespace {
-
-// One argument as the C runtime of the child splits its command line back into arguments:
-// quoted when it holds a blank, a tab or a quote (or is empty); backslashes are doubled only
-// where they come before a quote.
-void append_quoted(std::string *line, const std::string &arg) {
-  if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) {
-    *line += arg;
-    return;
-  }
-  *line += '"';
-  std::size_t backslashes = 0;
-  for (char c : arg) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    if (c == '"') {
-      line->append(backslashes * 2 + 1, '\\');
-    } else {
-      line->append(backslashes, '\\');
-    }
-    backslashes = 0;
-    *line += c;
-  }
-  line->append(backslashes * 2, '\\');
-  *line += '"';
-}
-
-std::string last_error_text() {
-  char text[256] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 GetLastError(), 0, text, sizeof text, nullptr);
-  std::string message(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
-    message.pop_back();
-  return message.empty() ? "error " + std::to_string(GetLastError()) : message;
-}
-
-}  // namespace
-
-child_result run_program(const std::string &program, const std::vector<std::string> &args,
-                         output_sink sink, void *context) {
-  child_result result;
-  SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE read_end = nullptr, write_end = nullptr;
-  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) {
-    result.error = last_error_text();
-    return result;
-  }
-  // Only the write end goes to the child.
-  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-
-  std::string command_line;
-  append_quoted(&command_line, program);
-  for (const std::string &arg : args) {
-    command_line += ' ';
-    append_quoted(&command_line, arg);
-  }
-  STARTUPINFOA startup;
-  ZeroMemory(&startup, sizeof startup);
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = write_end;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION process;
-  ZeroMemory(&process, sizeof process);
-  const BOOL created = CreateProcessA(program.c_str(), &command_line[0], nullptr, nullptr, TRUE, 0,
-                                      nullptr, nullptr, &startup, &process);
-  if (!created) result.error = last_error_text();
-  CloseHandle(write_end);  // the pipe ends when the child's copy closes
-  if (!created) {
-    CloseHandle(read_end);
-    return result;
-  }
-  result.started = true;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    sink(buffer, got, context);
-  }
-  CloseHandle(read_end);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  result.ended_normally = true;
-  result.exit_code = static_cast<long>(code);
-  return result;
-}
-
-std::string own_directory() {
-  char path[MAX_PATH + 1];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::string();
-  std::string text(path, length);
-  const std::size_t separator = text.find_last_of("\\/");
-  return separator == std::string::npos ? std::string() : text.substr(0, separator);
-}
 
 bool is_runnable_file(const std::string &path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -129,8 +27,6 @@ std::string make_temp_file() {
   if (GetTempFileNameA(dir, "ovc", 0, name) == 0) return std::string();
   return std::string(name);
 }
-
-uint64_t clock_ms() { return GetTickCount64(); }
 
 std::string real_directory_of(const std::string &program) {
   char path[MAX_PATH + 1];

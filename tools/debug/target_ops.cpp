@@ -22,11 +22,11 @@
 #include "dnusb.h"
 #include "base/messages.h"
 #include "tools/check/line_kind.h"
+#include "wire/target_registers.h"
 #include "tools/check/platform.h"
 
 namespace {
 
-constexpr uint32_t kProgramCounter = 0x6bc;
 constexpr uint32_t kLargestWrite = 4;  // Orvane's core write takes up to four data bytes
 
 // Completion lines, from the message table.

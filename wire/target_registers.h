@@ -1,7 +1,7 @@
 // Addresses in the target's register space and in the EVK probe's own memory, one byte each
 // unless stated.  Every operation names a register from here, never by its number.
-#ifndef ORVANE_ENGINE_TARGET_REGISTERS_H
-#define ORVANE_ENGINE_TARGET_REGISTERS_H
+#ifndef ORVANE_WIRE_TARGET_REGISTERS_H
+#define ORVANE_WIRE_TARGET_REGISTERS_H
 
 #include <cstdint>
 

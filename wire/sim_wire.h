@@ -17,9 +17,10 @@
 //              and the zk32-sim command).  reply kOk or kError with a text payload.
 // A simulator that has "vanished" closes the connection; the port treats that as a
 // failed transfer.
-#ifndef DNUSB_SIM_WIRE_H
-#define DNUSB_SIM_WIRE_H
+#ifndef ORVANE_WIRE_SIM_WIRE_H
+#define ORVANE_WIRE_SIM_WIRE_H
 
+#include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
 
@@ -41,6 +42,24 @@ enum Kind : uint8_t {
 };
 
 constexpr uint32_t kMaxPayload = 16u * 1024u * 1024u;
+constexpr size_t kFrameHeaderSize = 5;
+
+// The frame header: the kind byte, then the payload length as 32-bit little-endian.
+inline void put_frame_header(unsigned char *header, uint8_t kind, uint32_t payload_length) {
+  header[0] = kind;
+  for (int i = 0; i < 4; ++i) header[1 + i] = static_cast<unsigned char>(payload_length >> (8 * i));
+}
+
+// Reads a frame header; false (nothing to believe) when the length is over kMaxPayload.
+inline bool get_frame_header(const unsigned char *header, uint8_t *kind,
+                             uint32_t *payload_length) {
+  uint32_t length = 0;
+  for (int i = 0; i < 4; ++i) length |= static_cast<uint32_t>(header[1 + i]) << (8 * i);
+  if (length > kMaxPayload) return false;
+  *kind = header[0];
+  *payload_length = length;
+  return true;
+}
 constexpr uint16_t kVendorId = 0x3a7e;
 constexpr uint16_t kSimProductId = 0x5a32;
 

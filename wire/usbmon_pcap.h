@@ -9,14 +9,14 @@
 // and any OUT data) and a complete ('C', the status and any IN data), paired by their id.
 //
 // Header-only and platform-free so that the simulator compiles it in without the library.
-#ifndef DNUSB_USBMON_PCAP_H
-#define DNUSB_USBMON_PCAP_H
+#ifndef ORVANE_WIRE_USBMON_PCAP_H
+#define ORVANE_WIRE_USBMON_PCAP_H
 
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
-#include "byte_order.h"
+#include "wire/byte_order.h"
 
 constexpr uint32_t kDnLinkUsbLinux = 189;
 constexpr uint32_t kDnLinkUsbLinuxMmapped = 220;

@@ -14,8 +14,8 @@
 //                 count the driver reports.
 //
 // Header-only so that the simulator can compile it in without linking the library.
-#ifndef DNUSB_CONTROL_TRANSFER_H
-#define DNUSB_CONTROL_TRANSFER_H
+#ifndef ORVANE_WIRE_CONTROL_TRANSFER_H
+#define ORVANE_WIRE_CONTROL_TRANSFER_H
 
 #include <stdint.h>
 

@@ -1,7 +1,7 @@
 // Little-endian words in byte buffers: the order of every multi-byte value on the wire, in the
 // target's registers and in the probe's mailbox.  Header-only; the program uses it too.
-#ifndef DNUSB_BYTE_ORDER_H
-#define DNUSB_BYTE_ORDER_H
+#ifndef ORVANE_WIRE_BYTE_ORDER_H
+#define ORVANE_WIRE_BYTE_ORDER_H
 
 #include <cstdint>
 
