@@ -1,3 +1,4 @@
+#include "base/child_process.h"
 #include "tools/check/chip_hint.h"
 
 #include <cstdio>

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/platform.h"
 #include "tools/check/check_run.h"
 #include "tools/check/chip_hint.h"
 #include "tools/check/chip_table.h"
@@ -193,7 +194,7 @@ bool firmware_check_wanted(const check_options &options) {
 }
 
 int run_firmware_check(const check_options &options) {
-  const uint64_t started = clock_ms();
+  const uint32_t started = clock_ms();
   run_report report;
   line_relay relay = relay_for(options);
   const command_shape shape = shape_command(options.command);

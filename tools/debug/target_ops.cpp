@@ -15,6 +15,7 @@
 //
 // The UART is the exception: the device's data-in stream is read with the library's export,
 // on one handle the session opens once.
+#include "base/child_process.h"
 #include "tools/debug/target_ops.h"
 
 #include <cstdio>
