@@ -15,16 +15,16 @@
 //
 // The UART is the exception: the device's data-in stream is read with the library's export,
 // on one handle the session opens once.
-#include "base/child_process.h"
 #include "tools/debug/target_ops.h"
 
 #include <cstdio>
 
-#include "dnusb.h"
+#include "base/child_process.h"
 #include "base/messages.h"
+#include "dnusb.h"
 #include "tools/check/line_kind.h"
-#include "wire/target_registers.h"
 #include "tools/check/platform.h"
+#include "wire/target_registers.h"
 
 namespace {
 
