@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "base/console.h"
 #include "base/state.h"
 #include "cli/number.h"
 
@@ -43,6 +44,12 @@ bool copy_path(char *buffer, const char *text) {
   std::size_t length = std::strlen(text);
   if (length >= static_cast<std::size_t>(kPathSize)) return false;
   std::memcpy(buffer, text, length);
+  return true;
+}
+
+bool hex_refused(const char *text) {
+  if (!hex_overflows(text)) return false;
+  print_message(" [260]: number too large: %s (at most 7fffffff) \t\n", text);
   return true;
 }
 

@@ -75,8 +75,7 @@ int orvane_main_in(const char *directory, int argc, char **argv) {
     print_message(" [31]: invalid cmd\n");
     return 0;
   }
-  run_numeric_command(code & 0xff, argc, argv);
-  return 0;
+  return run_numeric_command(code & 0xff, argc, argv);
 }
 
 int orvane_main(int argc, char **argv) {

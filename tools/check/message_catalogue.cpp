@@ -204,6 +204,8 @@ const catalogue_entry kEntries[] = {
     {235, message_kind::failure, " [235]: write analog register err! \t\n"},
     {236, message_kind::failure, " [236]: read analog register err! \t\n"},
     {237, message_kind::failure, " [237]: write analog register err! \t\n"},
+    {260, message_kind::refusal, " [260]: number too large: %s (at most 7fffffff) \t\n"},
+    {261, message_kind::refusal, " [261]: number too large: %s (at most 7fffffff) \t\n"},
     // Lines without a number, told apart by their fixed text.
     {kUnnumbered, message_kind::progress, " %d \t bytes have finished! \t\n"},
     {kUnnumbered, message_kind::progress, "  Flash Sector (4K) Program at address %x \t\n"},
