@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tools/check/command_shape.h"
+#include "tools/check/flash_bounds.h"
 #include "tools/check/json_text.h"
 #include "tools/check/line_relay.h"
 #include "tools/check/locate_orvane.h"
@@ -183,6 +184,12 @@ int run_check(const check_options &options) {
       !(shape.character_form && shape.kind == command_kind::flash_download)) {
     report.status = kExitRefused;
     report.error = "--verify needs a download to flash: CHIP wf ADDRESS -i FILE";
+  }
+  std::string past_end;
+  if (report.error.empty() && options.flash_size != 0 &&
+      runs_past_flash(shape, options.flash_size, &past_end)) {
+    report.status = kExitRefused;
+    report.error = past_end;
   }
 
   if (report.error.empty()) {
