@@ -19,4 +19,5 @@ const char kMonitorHelp[] =
     "\n"
     "Ctrl-C stops it.  Exit status: 0 when stopped, 1 when --until's text did not come\n"
     "before --exit-after ended the run, the device was missing or went away with\n"
-    "--no-reconnect, or the output could not be written; 2 for a bad command line.\n";
+    "--no-reconnect, or the output could not be written; 2 for a bad command line;\n"
+    "3 when Ctrl-C or a termination signal stopped it before --until's text came.\n";
