@@ -44,6 +44,18 @@ void dn_sleep_ms(uint32_t ms) {
 #endif
 }
 
+void dn_pause_us(uint32_t us) {
+  if (tick_hook != nullptr || sleep_hook != nullptr) return;
+#if defined(_WIN32)
+  Sleep(us >= 1000u ? us / 1000u : 0u);  // 0 gives up the rest of the time slice
+#else
+  struct timespec wait;
+  wait.tv_sec = static_cast<time_t>(us / 1000000u);
+  wait.tv_nsec = static_cast<long>(us % 1000000u) * 1000L;
+  nanosleep(&wait, nullptr);  // a signal only shortens one pause
+#endif
+}
+
 void dn_clock_override(uint32_t (*tick)(void), void (*sleep)(uint32_t ms)) {
   tick_hook = tick;
   sleep_hook = sleep;

@@ -20,6 +20,10 @@ constexpr int kCommandBlock = 0x9ff8;
 constexpr int kMailboxChunk = 1024;
 constexpr uint32_t kTimeoutMs = 1000;
 constexpr uint32_t kFailureBits = 0xF0000000u;
+// The pause between two polls of the completion word.  A probe command takes about a
+// millisecond; a poll is a USB round trip, and polling without pause spends a core on them.
+// This pause keeps the detection of a completion within a small part of a command's time.
+constexpr uint32_t kPollPauseUs = 100;
 
 }  // namespace
 
@@ -33,8 +37,8 @@ int dn_evk_command(dn_handle_t handle, dn_layout layout, uint32_t word0, uint32_
   // 2. One plain write of the block, no fixed-address flag.
   if (dn_plain_write(handle, layout, kCommandBlock, block, 8, 0, kMailboxChunk) == 0) return 0;
 
-  // 3. to 7. Poll the reply block, with no pause, until the completion word equals the
-  // whole count, reports a failure, or a second has passed.
+  // 3. to 7. Poll the reply block, pausing briefly between polls, until the completion word
+  // equals the whole count, reports a failure, or a second has passed.
   uint32_t start = dn_tick_count();
   for (;;) {
     unsigned char reply[16] = {0};
@@ -47,6 +51,7 @@ int dn_evk_command(dn_handle_t handle, dn_layout layout, uint32_t word0, uint32_
       }
     }
     if (static_cast<uint32_t>(dn_tick_count() - start) >= kTimeoutMs) return 0;
+    dn_pause_us(kPollPauseUs);
   }
 }
 
