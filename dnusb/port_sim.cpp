@@ -241,6 +241,14 @@ socket_t connect_unix(const std::string &path, char *why, size_t why_size) {
 #endif
 }
 
+sim_device *new_device(socket_t s) {
+  sim_device *dev = new sim_device;
+  dev->sock = s;
+  dev->broken = false;
+  dev->start = dev->end = 0;
+  return dev;
+}
+
 // --- Framing --------------------------------------------------------------------------------
 
 void fail(sim_device *dev) {
@@ -374,11 +382,7 @@ void *sim_open(const char *path, char *why, size_t why_size) {
                    : connect_unix(target, why, why_size);
   if (s == kNoSocket) return nullptr;
   set_reply_timeout(s, kReplyTimeoutMs);
-  sim_device *dev = new sim_device;
-  dev->sock = s;
-  dev->broken = false;
-  dev->start = dev->end = 0;
-  return dev;
+  return new_device(s);
 }
 
 void sim_close(void *device) {
@@ -454,10 +458,7 @@ std::string tcp_silence(const std::string &target) {
   socket_t s = connect_tcp(target.substr(sizeof kTcpPrefix - 1), why, sizeof why);
   if (s == kNoSocket) return why;
   set_reply_timeout(s, kProbeTimeoutMs);
-  sim_device *dev = new sim_device;
-  dev->sock = s;
-  dev->broken = false;
-  dev->start = dev->end = 0;
+  sim_device *dev = new_device(s);
   unsigned char desc[18];
   int got = get_descriptor(dev, 1, 0, 0, desc, sizeof desc);
   sim_close(dev);

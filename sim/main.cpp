@@ -18,9 +18,9 @@
 #include "sim/capture_commands.h"
 #include "sim/device_model.h"
 #include "sim/server.h"
+#include "sim/wire_io.h"
 #include "regular_file.h"
 #include "rendezvous_trust.h"
-#include "sim/wire_io.h"
 #include "sim_wire.h"
 
 using namespace zk32sim;

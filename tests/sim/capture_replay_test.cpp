@@ -3,6 +3,7 @@
 // answer byte changed, and decoded by tshark as USB.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -226,6 +227,13 @@ TEST(HandMadeCapture, ReplayPassesOnlyWhatItComparedAndFoundAlike) {
     harness::write_file(dir + "/c.pcap", capture_of(c.transfers, c.cut));
     Outcome replayed = sim_tool("replay " + dir + "/c.pcap --mode usb --type 1");
     EXPECT_EQ(c.status, replayed.status) << c.name << "\n" << replayed.out;
+  }
+  // A capture that is not a plain file is refused at once, never waited on.
+  ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
+  for (const char *verb : {"decode ", "replay "}) {
+    Outcome refused = sim_tool(std::string(verb) + dir + "/fifo");
+    EXPECT_EQ(2, refused.status) << verb;
+    EXPECT_NE(std::string::npos, refused.out.find("not a regular file")) << refused.out;
   }
   harness::remove_tree(dir);
 }
