@@ -6,8 +6,8 @@
 //    half leaves room for a late wake-up on a busy machine);
 //  - from there to one and a half times it, plus 100 us: no pause, so the completion is seen
 //    as soon as a poll can see it, exactly as without pauses;
-//  - beyond: an eighth of the time waited so far, from 50 us to 1 ms, so a long wait costs few
-//    polls and is seen late by at most an eighth of it.
+//  - beyond: a sixteenth of the time waited so far, from 20 us to 1 ms, so a long wait costs
+//    few polls and is seen late by at most a sixteenth of it.
 #ifndef DNUSB_POLL_PACING_H
 #define DNUSB_POLL_PACING_H
 
@@ -18,8 +18,8 @@ inline uint32_t dn_poll_pause_us(uint32_t elapsed_us, uint32_t expected_us) {
   const uint64_t early = expected_us / 2;
   if (elapsed_us < early) return static_cast<uint32_t>(early - elapsed_us);
   if (elapsed_us < uint64_t(expected_us) * 3 / 2 + 100) return 0;
-  const uint32_t eighth = elapsed_us / 8;
-  return eighth < 50 ? 50 : eighth > 1000 ? 1000 : eighth;
+  const uint32_t part = elapsed_us / 16;
+  return part < 20 ? 20 : part > 1000 ? 1000 : part;
 }
 
 #endif
