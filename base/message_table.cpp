@@ -228,6 +228,8 @@ constexpr message_entry kTable[] = {
     {msg::writer_result_read_240, 240, message_kind::failure, 0, " [240]: read ack err! \t\n", nullptr},
     {msg::usb_mode_on_probe_241, 241, message_kind::failure, 0, " [241]: evk device found, not usb! \t\n", nullptr},
     {msg::page_buffer_zero_242, 242, message_kind::failure, 0, " [242]: flash page buffer err! \t\n", nullptr},
+    {msg::number_too_large_260, 260, message_kind::refusal, 0, " [260]: number too large: %s (at most 7fffffff) \t\n", nullptr},
+    {msg::number_too_large_261, 261, message_kind::refusal, 0, " [261]: number too large: %s (at most 7fffffff) \t\n", nullptr},
 };
 
 constexpr bool in_identifier_order() {

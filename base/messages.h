@@ -256,6 +256,8 @@ enum class msg : int {
   writer_result_read_240,
   usb_mode_on_probe_241,
   page_buffer_zero_242,
+  number_too_large_260,
+  number_too_large_261,
   count
 };
 

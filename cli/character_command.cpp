@@ -50,6 +50,8 @@ int command_bkp(const character_line &line) {
     say(msg::bkp_cmd_err_3);
     return 1;
   }
+  for (int k = 0; k < 4 && 3 + k < line.argc; ++k)
+    if (hex_refused(line.argv[3 + k])) return 1;
   int mode = scan_mode_all(line);
   // Words not given stay zero.
   uint32_t words[4] = {0, 0, 0, 0};

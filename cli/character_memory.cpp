@@ -64,6 +64,7 @@ int command_wf(const character_line &line) {
     say(msg::wf_cmd_err_9);
     return 1;
   }
+  if (hex_refused(line.argv[3])) return 1;
   uint32_t address = address_of(line);
   int mode = kModeEvk;
   uint32_t size = 0;
@@ -89,6 +90,7 @@ int command_wf(const character_line &line) {
         say(msg::invalid_erase_size_of_wf_12);
         return 1;
       }
+      if (hex_refused(value)) return 1;
       erase_count = static_cast<uint32_t>(read_hex(value));
     }
   }
@@ -105,6 +107,7 @@ int command_wf(const character_line &line) {
     say(msg::invalid_wf_cmd_13);
     return 1;
   } else {
+    if (hex_refused(line.argv[4])) return 1;
     access_flash(mode, line.mcu_type, address, size, data_word_of(line), kOpWrite);
   }
   return 0;
@@ -115,6 +118,7 @@ int command_rf(const character_line &line) {
     say(msg::invalid_rf_cmd_14);
     return 1;
   }
+  if (hex_refused(line.argv[3])) return 1;
   uint32_t address = address_of(line);
   read_options options{};
   if (!scan_read_options(line, msg::invalid_length_of_rf_15, &options)) return 1;
@@ -132,6 +136,7 @@ int command_wc(const character_line &line) {
     say(msg::invalid_wc_cmd_17);
     return 1;
   }
+  if (hex_refused(line.argv[3])) return 1;
   uint32_t address = address_of(line);
   int mode = kModeEvk;
   const char *input_path = nullptr;
@@ -167,6 +172,7 @@ int command_wc(const character_line &line) {
     say(msg::invalid_wc_cmd_21);
     return 1;
   }
+  if (hex_refused(line.argv[4])) return 1;
   uint32_t data = data_word_of(line);
   if (address < limit)
     access_digital_register(mode, line.mcu_type, address, size, data, kOpWrite);
@@ -180,6 +186,7 @@ int command_rc(const character_line &line) {
     say(msg::invalid_rc_cmd_22);
     return 1;
   }
+  if (hex_refused(line.argv[3])) return 1;
   uint32_t address = address_of(line);
   read_options options{};
   if (!scan_read_options(line, msg::invalid_length_of_rc_23, &options)) return 1;
@@ -199,6 +206,7 @@ int command_wa(const character_line &line) {
     say(msg::invalid_wa_cmd_25);
     return 1;
   }
+  if (hex_refused(line.argv[3])) return 1;
   uint32_t address = address_of(line);
   int mode = kModeEvk;
   uint32_t size = 0;
@@ -213,6 +221,7 @@ int command_wa(const character_line &line) {
     say(msg::invalid_wa_cmd_27);
     return 1;
   }
+  if (hex_refused(line.argv[4])) return 1;
   access_analog_register(mode, line.mcu_type, address, size, data_word_of(line), kOpWrite);
   return 0;
 }
@@ -222,6 +231,7 @@ int command_ra(const character_line &line) {
     say(msg::invalid_ra_cmd_28);
     return 1;
   }
+  if (hex_refused(line.argv[3])) return 1;
   uint32_t address = address_of(line);
   read_options options{};
   if (!scan_read_options(line, msg::invalid_length_of_ra_29, &options)) return 1;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "base/console.h"
 #include "base/state.h"
 #include "cli/number.h"
 
@@ -43,5 +44,11 @@ bool copy_path(char *buffer, const char *text) {
   std::size_t length = std::strlen(text);
   if (length >= static_cast<std::size_t>(kPathSize)) return false;
   std::memcpy(buffer, text, length);
+  return true;
+}
+
+bool hex_refused(const char *text) {
+  if (!hex_overflows(text)) return false;
+  say(msg::number_too_large_260, text);
   return true;
 }

@@ -26,4 +26,9 @@ bool read_unit_size(const character_line &line, int i, uint32_t *size);
 // the text has more than 260 characters.
 bool copy_path(char *buffer, const char *text);
 
+// True, with the refusal printed, when text is a hexadecimal value (address, size, sector
+// count, data word) that reads as 0 only because it does not fit: refused before anything is
+// sent rather than acted on at 0.
+bool hex_refused(const char *text);
+
 #endif

@@ -75,8 +75,7 @@ int orvane_main_in(const char *directory, int argc, char **argv) {
     say(msg::invalid_cmd_31);
     return 0;
   }
-  run_numeric_command(code & 0xff, argc, argv);
-  return 0;
+  return run_numeric_command(code & 0xff, argc, argv);
 }
 
 int orvane_main(int argc, char **argv) {

@@ -9,7 +9,8 @@
 int run_character_command(int argc, char **argv, int32_t mcu_type);
 
 // Checks a numeric command line for the command code (0..255) and calls its one operation.
-void run_numeric_command(int code, int argc, char **argv);
+// Returns the exit code: 1 when a hexadecimal value does not fit 32 bits, else 0.
+int run_numeric_command(int code, int argc, char **argv);
 
 // Prints two line feeds and the help text.
 void print_help();

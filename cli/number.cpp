@@ -16,9 +16,9 @@ int digit_value(char c, int base) {
   return value < base ? value : -1;
 }
 
-}  // namespace
-
-int32_t read_number(const char *text, int base) {
+// The strtol reading; *overflow tells a value outside the signed 32-bit range from a 0 typed.
+int32_t read_checked(const char *text, int base, bool *overflow) {
+  *overflow = false;
   if (text == nullptr) return 0;
   const char *p = text;
   while (is_space(*p)) ++p;
@@ -36,9 +36,28 @@ int32_t read_number(const char *text, int base) {
   uint64_t magnitude = 0;
   for (int digit; (digit = digit_value(*p, base)) >= 0; ++p) {
     magnitude = magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
-    if (magnitude > kLimit) return 0;
+    if (magnitude > kLimit) {
+      *overflow = true;
+      return 0;
+    }
   }
   if (negative) return static_cast<int32_t>(-static_cast<int64_t>(magnitude));
-  if (magnitude == kLimit) return 0;
+  if (magnitude == kLimit) {
+    *overflow = true;
+    return 0;
+  }
   return static_cast<int32_t>(magnitude);
+}
+
+}  // namespace
+
+int32_t read_number(const char *text, int base) {
+  bool overflow = false;
+  return read_checked(text, base, &overflow);
+}
+
+bool hex_overflows(const char *text) {
+  bool overflow = false;
+  read_checked(text, 16, &overflow);
+  return overflow;
 }

@@ -9,6 +9,10 @@
 // value outside the signed 32-bit range (or one that overflows while being read) gives 0.
 int32_t read_number(const char *text, int base);
 
+// True when text, read as a hexadecimal number, reads as 0 only because its value does not
+// fit (a typed 80000000 or a nine-digit address).  "-1" fits: it is all bits set.
+bool hex_overflows(const char *text);
+
 inline int32_t read_hex(const char *text) { return read_number(text, 16); }
 inline int32_t read_decimal(const char *text) { return read_number(text, 10); }
 

@@ -27,6 +27,17 @@ const char *argument(const numeric_line &line, int i) { return i < line.argc ? l
 
 int32_t hex_argument(const numeric_line &line, int i) { return read_hex(argument(line, i)); }
 
+// True, with the refusal printed, when one of the arguments first..last is a hexadecimal
+// value that reads as 0 only because it does not fit: nothing is sent for it.
+bool hex_refused(const numeric_line &line, int first, int last) {
+  for (int i = first; i <= last; ++i) {
+    if (!hex_overflows(argument(line, i))) continue;
+    say(msg::number_too_large_261, argument(line, i));
+    return true;
+  }
+  return false;
+}
+
 // Row n of the MCU table, counted from 1.  Rows after the last filled one are empty; so is
 // any number outside 1..1024, which must never index outside the table.
 const mcu_row &row_by_number(int32_t number) {
@@ -77,40 +88,44 @@ const char *substituted_path(const numeric_line &line) {
   return result;
 }
 
-void command_download(const numeric_line &line) {
+int command_download(const numeric_line &line) {
   if (line.argc != 7) {
     say(msg::invalid_download_cmd_57);
-    return;
+    return 0;
   }
+  if (hex_refused(line, 3, 3)) return 1;
   int object = hex_argument(line, 2) & 0xff;
   uint32_t address = static_cast<uint32_t>(hex_argument(line, 3));
   int mode = hex_argument(line, 4);
   int32_t mcu_type = select_row_with_writer(line);
   if (object != kTargetFlash && object != kTargetSram) {
     say(msg::invalid_download_cmd_58);
-    return;
+    return 0;
   }
   const char *path = substituted_path(line);
-  if (path == nullptr) return;
+  if (path == nullptr) return 0;
   download_image(mode, mcu_type, address, object, path);
+  return 0;
 }
 
-void command_erase(const numeric_line &line) {
+int command_erase(const numeric_line &line) {
   if (line.argc != 7) {
     say(msg::invalid_erase_cmd_59);
-    return;
+    return 0;
   }
+  if (hex_refused(line, 3, 3) || hex_refused(line, 6, 6)) return 1;
   int object = hex_argument(line, 2) & 0xff;
   uint32_t address = static_cast<uint32_t>(hex_argument(line, 3));
   int mode = hex_argument(line, 4);
   int32_t mcu_type = select_row_with_writer(line);
   uint32_t sectors = static_cast<uint32_t>(hex_argument(line, 6));
-  if (object != 1) return;
+  if (object != 1) return 0;
   if (!erase_range_fits(address, sectors)) {
     say(msg::invalid_erase_range_221);
-    return;
+    return 0;
   }
   erase_flash(mode, mcu_type, address, sectors);
+  return 0;
 }
 
 void command_activate(const numeric_line &line) {
@@ -122,12 +137,13 @@ void command_activate(const numeric_line &line) {
 }
 
 // Read (5) and write (6): the object picks the operation; no address test here.
-void command_access(const numeric_line &line, int op) {
+int command_access(const numeric_line &line, int op) {
   int wanted_count = op == kOpRead ? 7 : 8;
   if (line.argc != wanted_count) {
     say(op == kOpRead ? msg::invalid_read_cmd_64 : msg::invalid_write_cmd_65);
-    return;
+    return 0;
   }
+  if (hex_refused(line, 3, 3) || hex_refused(line, 6, wanted_count - 1)) return 1;
   int object = hex_argument(line, 2) & 0xff;
   uint32_t address = static_cast<uint32_t>(hex_argument(line, 3));
   int mode = hex_argument(line, 4);
@@ -141,6 +157,7 @@ void command_access(const numeric_line &line, int op) {
     case 4: access_analog_register(mode, mcu_type, address, size, data, op); break;
     default: break;
   }
+  return 0;
 }
 
 // The MCU commands compare the whole object value with 5.
@@ -170,11 +187,13 @@ void command_pc(const numeric_line &line) {
   show_pc_in_listing(usb_or_evk(line), mcu_type_of_row(line), listing_path);
 }
 
-void command_bkp(const numeric_line &line) {
-  if (!object_is_mcu(line, msg::invalid_bkp_cmd_36)) return;
+int command_bkp(const numeric_line &line) {
+  if (!object_is_mcu(line, msg::invalid_bkp_cmd_36)) return 0;
+  if (hex_refused(line, 6, 9)) return 1;
   uint32_t words[4];
   for (int k = 0; k < 4; ++k) words[k] = static_cast<uint32_t>(hex_argument(line, 6 + k));
   set_breakpoints(usb_or_evk(line), mcu_type_of_row(line), words);
+  return 0;
 }
 
 void command_sws(const numeric_line &line) {
@@ -186,23 +205,24 @@ void command_sws(const numeric_line &line) {
 
 }  // namespace
 
-void run_numeric_command(int code, int argc, char **argv) {
+int run_numeric_command(int code, int argc, char **argv) {
   numeric_line line{argc, argv};
   switch (code) {
-    case 0x1: command_download(line); break;
-    case 0x2: command_erase(line); break;
+    case 0x1: return command_download(line);
+    case 0x2: return command_erase(line);
     case 0x3: command_activate(line); break;
     case 0x4: break;  // setting: accepted, nothing to do
-    case 0x5: command_access(line, kOpRead); break;
-    case 0x6: command_access(line, kOpWrite); break;
+    case 0x5: return command_access(line, kOpRead);
+    case 0x6: return command_access(line, kOpWrite);
     case 0x7: command_reset(line); break;
     case 0x8: command_run_control(line, msg::invalid_run_cmd_32, run_mcu); break;
     case 0x9: command_run_control(line, msg::invalid_stop_cmd_33, stop_mcu); break;
     case 0xa: command_run_control(line, msg::invalid_step_cmd_34, step_mcu); break;
     case 0xb: command_pc(line); break;
-    case 0xc: command_bkp(line); break;
+    case 0xc: return command_bkp(line);
     case 0xd: command_sws(line); break;
     case 0xe: print_help(); break;
     default: break;  // 0 and codes above 0xe do nothing
   }
+  return 0;
 }

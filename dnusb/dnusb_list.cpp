@@ -1,8 +1,10 @@
 // dnusb-list: prints every device the library would consider, in search order, with the
 // selector that picks it out through DNUSB_DEVICE, its serial, its identity word (with the
 // chip it names in the chip table of the program folder) and whether it is an EVK probe; for
-// a device that cannot be opened, why.  With DNUSB_DEVICE set, only
-// the devices answering to it.  --json gives the same as one JSON array.
+// a device that cannot be opened, why.  With DNUSB_DEVICE set, only the devices answering to
+// it.  Simulators passed over (a rendezvous folder or socket that is not the user's own, a TCP
+// port where no simulator answers) are named with why.  --json gives the same as one JSON
+// array.
 //
 // Exit code: 0 when at least one device was opened, 1 otherwise, 2 for a bad argument.
 #include <stdio.h>
@@ -21,6 +23,7 @@
 #include "device_selector.h"
 #include "dnusb.h"
 #include "port.h"
+#include "port_sim.h"
 #include "tools/check/chip_table.h"
 #include "transfer.h"
 
@@ -145,7 +148,7 @@ void print_json(const listed_device &d, bool first) {
   fputs(", \"kind\": ", stdout);
   print_json_string(d.opened ? d.kind : "", true);
   fputs(", \"error\": ", stdout);
-  print_json_string(d.opened ? "" : d.why, true);
+  print_json_string(!d.opened ? d.why : d.identity_read ? "" : "identity unreadable", true);
   putchar('}');
 }
 
@@ -199,6 +202,23 @@ void list_port(const dn_port *port, const char *wanted, output *out, int *opened
   port->end_walk();
 }
 
+// What the simulator port would not use, as an entry that was not opened.
+void list_skipped(output *out) {
+  size_t count = 0;
+  const dn_skipped_target *skipped = dn_sim_skipped(&count);
+  for (size_t i = 0; i < count; ++i) {
+    char why[320];
+    snprintf(why, sizeof why, "skipped: %s", skipped[i].why);
+    listed_device d = {"sim", skipped[i].what, skipped[i].what, "", false, why, false, 0, ""};
+    if (out->json) {
+      print_json(d, out->printed == 0);
+    } else {
+      printf("%s\n    %s\n", d.path, why);
+    }
+    ++out->printed;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -222,7 +242,10 @@ int main(int argc, char **argv) {
   output out = {json, 0, program_chip_table()};
   int opened = 0;
   if (json) fputs("[", stdout);
-  for (size_t i = 0; i < count; ++i) list_port(ports[i], wanted, &out, &opened);
+  for (size_t i = 0; i < count; ++i) {
+    list_port(ports[i], wanted, &out, &opened);
+    if (strcmp(ports[i]->name, "sim") == 0) list_skipped(&out);
+  }
   if (json) {
     fputs(out.printed > 0 ? "\n]\n" : "]\n", stdout);
   } else if (out.printed == 0 && wanted != nullptr) {

@@ -8,9 +8,12 @@
 // The probe control byte 0x9fff is the last byte of the command block, so the probe sees a
 // complete block when it sees that byte.  The library never clears the completion word: the
 // probe replaces an old one when it takes a new block.
+#include <atomic>
+
 #include "wire/byte_order.h"
 #include "clock.h"
 #include "dnusb.h"
+#include "poll_pacing.h"
 #include "transfer.h"
 
 namespace {
@@ -20,6 +23,22 @@ constexpr int kCommandBlock = 0x9ff8;
 constexpr int kMailboxChunk = 1024;
 constexpr uint32_t kTimeoutMs = 1000;
 constexpr uint32_t kFailureBits = 0xF0000000u;
+
+// How long the last two commands took to complete (poll_pacing.h): the shorter is what the
+// next one is expected to take.  Shared by every handle and thread; a stale value only
+// changes a pause.
+std::atomic<uint32_t> recent_us[2] = {{0}, {0}};
+
+uint32_t expected_us() {
+  uint32_t a = recent_us[0].load(std::memory_order_relaxed);
+  uint32_t b = recent_us[1].load(std::memory_order_relaxed);
+  return a < b ? a : b;
+}
+
+void note_took(uint32_t took_us) {
+  recent_us[1].store(recent_us[0].load(std::memory_order_relaxed), std::memory_order_relaxed);
+  recent_us[0].store(took_us, std::memory_order_relaxed);
+}
 
 }  // namespace
 
@@ -33,20 +52,25 @@ int dn_evk_command(dn_handle_t handle, dn_layout layout, uint32_t word0, uint32_
   // 2. One plain write of the block, no fixed-address flag.
   if (dn_plain_write(handle, layout, kCommandBlock, block, 8, 0, kMailboxChunk) == 0) return 0;
 
-  // 3. to 7. Poll the reply block, with no pause, until the completion word equals the
-  // whole count, reports a failure, or a second has passed.
+  // 3. to 7. Poll the reply block, pausing briefly between polls, until the completion word
+  // equals the whole count, reports a failure, or a second has passed.
   uint32_t start = dn_tick_count();
+  const uint64_t start_us = dn_monotonic_us();
+  const uint32_t expected = expected_us();
   for (;;) {
     unsigned char reply[16] = {0};
     if (dn_retrying_read(handle, layout, kReplyBlock, reply, 16, 0, kMailboxChunk) != 0) {
       uint32_t completion = load_le32(reply);
       if ((completion & kFailureBits) != 0) return 0;
       if (completion == count) {
+        note_took(static_cast<uint32_t>(dn_monotonic_us() - start_us));
         if (result != nullptr) *result = load_le32(reply + 4);
         return static_cast<int>(count);
       }
     }
     if (static_cast<uint32_t>(dn_tick_count() - start) >= kTimeoutMs) return 0;
+    uint64_t elapsed = dn_monotonic_us() - start_us;
+    dn_pause_us(dn_poll_pause_us(elapsed > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(elapsed), expected));
   }
 }
 

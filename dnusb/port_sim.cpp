@@ -6,6 +6,10 @@
 // Devices: the "*.sock" files of the rendezvous directory ($ZK32_SIM_DIR, else
 // $XDG_RUNTIME_DIR/zk32-sim, else /tmp/zk32-sim-<uid>), sorted by name, then the loopback TCP
 // ports listed in $ZK32_SIM_TCP ("5555" or "5555,5556").  On Windows only the TCP ports.
+// The folder is used only when it is the calling user's own and no one else can write it, and
+// of its sockets only those the user owns (rendezvous_trust.h); a TCP port is listed only
+// when a simulator answers a descriptor request on it, since any local user can listen on a
+// loopback port.  What is passed over is kept, with why, for dnusb-list (port_sim.h).
 // Device path: "sim:<socket path>\vid_3a7e&pid_5a32" or "sim:tcp:<port>\vid_3a7e&pid_5a32".
 // A simulator's location (its DNUSB_DEVICE selector) is its name, the socket file's name
 // without ".sock", or "tcp:<port>"; its serial is the string descriptor it reports, read as a
@@ -39,6 +43,8 @@
 #include "wire/byte_order.h"
 #include "wire/control_transfer.h"
 #include "port.h"
+#include "port_sim.h"
+#include "wire/rendezvous_trust.h"
 #include "wire/sim_wire.h"
 
 namespace {
@@ -57,6 +63,8 @@ constexpr int kSendFlags = MSG_NOSIGNAL;  // a vanished simulator must not kill 
 
 // A simulator answers at once; a reply this late means it hung.
 constexpr int kReplyTimeoutMs = 10000;
+// The descriptor request that tells a simulator from another listener on a TCP port.
+constexpr int kProbeTimeoutMs = 1000;
 constexpr size_t kReceiveBuffer = 16384;
 // Frame header, setup packet, largest request.
 constexpr size_t kFrameBuffer = simwire::kFrameHeaderSize + 8 + 4096;
@@ -73,11 +81,27 @@ struct sim_device {
 // The snapshot of the current walk: the connection target of each device.
 std::vector<std::string> walk_targets;
 
+// What the last walk passed over (port_sim.h); the texts back the pointers handed out.
+std::vector<std::string> skipped_what, skipped_why;
+std::vector<dn_skipped_target> skipped;
+
+void skip(const std::string &what, const std::string &why) {
+  skipped_what.push_back(what);
+  skipped_why.push_back(why);
+}
+
 void list_sockets(std::vector<std::string> *targets) {
 #if !defined(_WIN32)
   std::string dir = simwire::rendezvous_directory();
+  struct stat info;
+  if (lstat(dir.c_str(), &info) != 0 && errno == ENOENT) return;  // no folder: no simulator
+  std::string distrust = dn_folder_distrust(dir.c_str(), getuid());
+  if (!distrust.empty()) {
+    skip(dir, distrust);
+    return;
+  }
   DIR *d = opendir(dir.c_str());
-  if (d == nullptr) return;  // no directory: no simulator
+  if (d == nullptr) return;
   std::vector<std::string> names;
   while (struct dirent *entry = readdir(d)) {
     size_t len = strlen(entry->d_name);
@@ -85,7 +109,15 @@ void list_sockets(std::vector<std::string> *targets) {
   }
   closedir(d);
   std::sort(names.begin(), names.end());
-  for (const std::string &name : names) targets->push_back(dir + "/" + name);
+  for (const std::string &name : names) {
+    std::string path = dir + "/" + name;
+    distrust = dn_socket_distrust(path.c_str(), getuid());
+    if (distrust.empty()) {
+      targets->push_back(path);
+    } else {
+      skip(path, distrust);
+    }
+  }
 #else
   (void)targets;
 #endif
@@ -133,14 +165,14 @@ void set_reason(char *why, size_t why_size, const char *text) {
   snprintf(why, why_size, "%s", text);
 }
 
-void set_reply_timeout(socket_t s) {
+void set_reply_timeout(socket_t s, int timeout_ms) {
 #if defined(_WIN32)
-  DWORD ms = kReplyTimeoutMs;
+  DWORD ms = timeout_ms;
   setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char *>(&ms), sizeof ms);
 #else
   struct timeval tv;
-  tv.tv_sec = kReplyTimeoutMs / 1000;
-  tv.tv_usec = (kReplyTimeoutMs % 1000) * 1000;
+  tv.tv_sec = timeout_ms / 1000;
+  tv.tv_usec = (timeout_ms % 1000) * 1000;
   setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
 #endif
 }
@@ -208,6 +240,14 @@ socket_t connect_unix(const std::string &path, char *why, size_t why_size) {
   }
   return s;
 #endif
+}
+
+sim_device *new_device(socket_t s) {
+  sim_device *dev = new sim_device;
+  dev->sock = s;
+  dev->broken = false;
+  dev->start = dev->end = 0;
+  return dev;
 }
 
 // --- Framing --------------------------------------------------------------------------------
@@ -288,10 +328,23 @@ bool exchange(sim_device *dev, simwire::Kind kind, const unsigned char *head, si
 
 // --- The port ------------------------------------------------------------------------------
 
+std::string tcp_silence(const std::string &target);
+
 bool sim_begin_walk(void) {
   walk_targets.clear();
+  skipped_what.clear();
+  skipped_why.clear();
   list_sockets(&walk_targets);
-  list_tcp_ports(&walk_targets);
+  std::vector<std::string> ports;
+  list_tcp_ports(&ports);
+  for (const std::string &port : ports) {
+    std::string silence = tcp_silence(port);
+    if (silence.empty()) {
+      walk_targets.push_back(port);
+    } else {
+      skip(port, silence);
+    }
+  }
   return true;  // no simulator is simply no device
 }
 
@@ -324,12 +377,8 @@ void *sim_open(const char *path, char *why, size_t why_size) {
                    ? connect_tcp(target.substr(tcp), why, why_size)
                    : connect_unix(target, why, why_size);
   if (s == kNoSocket) return nullptr;
-  set_reply_timeout(s);
-  sim_device *dev = new sim_device;
-  dev->sock = s;
-  dev->broken = false;
-  dev->start = dev->end = 0;
-  return dev;
+  set_reply_timeout(s, kReplyTimeoutMs);
+  return new_device(s);
 }
 
 void sim_close(void *device) {
@@ -398,6 +447,23 @@ int get_descriptor(sim_device *dev, uint8_t type, uint8_t index, uint16_t langua
   return kind == simwire::kOk ? static_cast<int>(got) : -1;
 }
 
+// "" when a simulator answers the device descriptor request on this TCP target, else why
+// not.  A short time-out: a listener that never answers must not hold up every search.
+std::string tcp_silence(const std::string &target) {
+  char why[128] = "";
+  socket_t s = connect_tcp(target.substr(sizeof kTcpPrefix - 1), why, sizeof why);
+  if (s == kNoSocket) return why;
+  set_reply_timeout(s, kProbeTimeoutMs);
+  sim_device *dev = new_device(s);
+  unsigned char desc[18];
+  int got = get_descriptor(dev, 1, 0, 0, desc, sizeof desc);
+  sim_close(dev);
+  if (got != 18 || desc[1] != 1 || load_le16(desc + 8) != simwire::kVendorId) {
+    return "no simulator answers on it";
+  }
+  return "";
+}
+
 // The serial: the device descriptor names the string, which comes as UTF-16LE; characters
 // outside ASCII become '?', as libusb's ASCII reading gives them.
 void read_serial(const char *path, char *serial, size_t size) {
@@ -434,6 +500,15 @@ void sim_names(uint32_t index, const char *path, bool with_serial, dn_device_nam
 }
 
 }  // namespace
+
+const dn_skipped_target *dn_sim_skipped(size_t *count) {
+  skipped.clear();
+  for (size_t i = 0; i < skipped_what.size(); ++i) {
+    skipped.push_back({skipped_what[i].c_str(), skipped_why[i].c_str()});
+  }
+  *count = skipped.size();
+  return skipped.data();
+}
 
 extern const dn_port dn_port_sim = {
     "sim",          sim_begin_walk, sim_interface_at, sim_device_path, sim_driver_key,

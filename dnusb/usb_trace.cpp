@@ -24,6 +24,7 @@
 
 #include "wire/control_transfer.h"
 #include "wire/usbmon_pcap.h"
+#include "wire/regular_file.h"
 
 namespace {
 
@@ -81,8 +82,9 @@ void open_trace() {
     return;
   }
   snprintf(trace_path, sizeof trace_path, "%s", path);
-  trace_file = fopen(path, "a+b");
-  if (trace_file == nullptr) return give_up(strerror(errno));
+  // A FIFO or a device would hold the program up or take the records elsewhere.
+  trace_file = dn_open_regular(path, "a+b");
+  if (trace_file == nullptr) return give_up(dn_open_regular_why(errno));
   // Unbuffered: each transfer goes out as one write, whole, in order with other processes.
   setvbuf(trace_file, nullptr, _IONBF, 0);
   unsigned char header[kDnPcapFileHeaderSize];

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "wire/control_transfer.h"
+#include "wire/regular_file.h"
 #include "wire/usbmon_pcap.h"
 
 namespace zk32sim {
@@ -13,9 +14,9 @@ namespace zk32sim {
 namespace {
 
 bool slurp(const std::string &path, std::vector<unsigned char> *bytes, std::string *error) {
-  FILE *f = fopen(path.c_str(), "rb");
+  FILE *f = dn_open_regular(path.c_str(), "rb");
   if (!f) {
-    *error = path + ": " + strerror(errno);
+    *error = path + ": " + dn_open_regular_why(errno);
     return false;
   }
   unsigned char chunk[65536];

@@ -37,6 +37,8 @@ constexpr uint32_t kActivationStatus = 0x7f;
 // The flash writer's acknowledge byte and command byte (its execute flag), 6 and 7 bytes
 // into SRAM.
 constexpr uint32_t kMailboxFirst = 6, kMailboxLast = 7;
+// The exit status of a replay that compared nothing or read a capture cut short.
+constexpr int kReplayIncomplete = 3;
 
 bool within(uint32_t address, uint32_t first, uint32_t last) {
   return address >= first && address <= last;
@@ -244,7 +246,13 @@ int Replay::report(FILE *out) const {
   for (const auto &reason : skipped_) {
     fprintf(out, "  skipped %zu: %s\n", reason.second, reason.first.c_str());
   }
-  return differ_ == 0 ? 0 : 1;
+  if (differ_ > 0) return 1;
+  // A capture with nothing to compare proves nothing: it must not pass as agreement.
+  if (agree_ == 0) {
+    fprintf(out, "replay: nothing was compared\n");
+    return kReplayIncomplete;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -263,7 +271,9 @@ int replay_capture(const std::string &path, const Options &options, FILE *out) {
   }
   if (capture.cut_short) fprintf(stderr, "zk32-sim: %s ends inside a record\n", path.c_str());
   replay.run(capture.transfers);
-  return replay.report(out);
+  int status = replay.report(out);
+  // What came after the cut was never compared.
+  return status == 0 && capture.cut_short ? kReplayIncomplete : status;
 }
 
 }  // namespace zk32sim

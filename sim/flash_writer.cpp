@@ -87,6 +87,12 @@ void FlashWriter::advance(double now) {
   bus_.raw(base_ + kCommandByte) = command & 0x7f;  // done: the execute flag clears last
 }
 
+// The flash ends where it ends: a command reaching past it is refused, never wrapped round
+// to the start (which would erase or overwrite the boot sector).
+bool FlashWriter::within_flash(uint32_t address, uint32_t length) const {
+  return uint64_t(address) + length <= flash_.size();
+}
+
 uint8_t FlashWriter::carry_out(uint8_t code, uint32_t address, uint32_t length) {
   uint32_t buffer;
   if (!page_buffer(&buffer)) return kWriterErrorAck;
@@ -97,7 +103,9 @@ uint8_t FlashWriter::carry_out(uint8_t code, uint32_t address, uint32_t length) 
       return code;
     }
     case 'A': {
-      if (length < 1 || length > kPageSize) return kWriterErrorAck;
+      if (length < 1 || length > kPageSize || !within_flash(address, length)) {
+        return kWriterErrorAck;
+      }
       if (faults_.program_fail && faults_.program_fail_addr - address < length) {
         return kWriterErrorAck;
       }
@@ -110,6 +118,7 @@ uint8_t FlashWriter::carry_out(uint8_t code, uint32_t address, uint32_t length) 
       return code;
     }
     case 'M': {
+      if (!within_flash(address, 1)) return kWriterErrorAck;
       uint32_t sector = address / kSectorSize * kSectorSize;
       if (faults_.erase_fail && faults_.erase_fail_addr - sector < kSectorSize) {
         return kWriterErrorAck;
@@ -118,7 +127,7 @@ uint8_t FlashWriter::carry_out(uint8_t code, uint32_t address, uint32_t length) 
       return code;
     }
     case 'O': {
-      if (length < 1 || length > 8) return kWriterErrorAck;
+      if (length < 1 || length > 8 || !within_flash(address, length)) return kWriterErrorAck;
       uint32_t data_offset = length <= 2 ? kResultWord : kAddressField;
       for (uint32_t i = 0; i < length; ++i) {
         bus_.raw(base_ + data_offset + i) = flash_.read(address + i);

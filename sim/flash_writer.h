@@ -38,6 +38,7 @@ class FlashWriter : public ChipPart {
   void put(uint32_t offset, uint32_t value, int bytes);
   int duration_ms(uint8_t code) const;
   uint8_t carry_out(uint8_t code, uint32_t address, uint32_t length);
+  bool within_flash(uint32_t address, uint32_t length) const;
   bool page_buffer(uint32_t *address);
 
   Bus &bus_;

@@ -21,6 +21,8 @@
 #include "sim/server.h"
 #include "sim/usbredir_port.h"
 #include "wire/frame_io.h"
+#include "wire/regular_file.h"
+#include "wire/rendezvous_trust.h"
 #include "wire/sim_wire.h"
 
 using namespace zk32sim;
@@ -136,6 +138,19 @@ void make_directory(const std::string &dir) {
   }
 }
 
+// The library would not look in a folder another user owns or can write, and a simulator
+// must not take commands or pid files from one either.
+std::string untrusted(const std::string &dir, const std::string &why) {
+  return dir + ": " + why + "; the folder must be your own and writable only by you";
+}
+
+bool trusted_folder(const std::string &dir) {
+  std::string distrust = dn_folder_distrust(dir.c_str(), getuid());
+  if (distrust.empty()) return true;
+  fprintf(stderr, "zk32-sim: %s\n", untrusted(dir, distrust).c_str());
+  return false;
+}
+
 // Tells the starter (or the terminal) why the simulator could not start.
 int refuse(const std::string &error, int ready_fd) {
   if (ready_fd >= 0) {
@@ -154,6 +169,8 @@ int serve(const Args &args, int ready_fd) {
                   ready_fd);
   }
   make_directory(args.server.dir);
+  std::string distrust = dn_folder_distrust(args.server.dir.c_str(), getuid());
+  if (!distrust.empty()) return refuse(untrusted(args.server.dir, distrust), ready_fd);
   Server server(*device, args.server);
   std::string error;
   const DeviceIdentity identity{simwire::kVendorId, simwire::kSimProductId, args.server.serial};
@@ -241,7 +258,7 @@ bool process_gone(pid_t pid) {
 
 // Stops the simulator whose pid file is `file`; waits for it to remove its socket.
 void stop_one(const std::string &file) {
-  FILE *f = fopen(file.c_str(), "r");
+  FILE *f = dn_open_regular(file.c_str(), "r");
   if (!f) return;
   int pid = 0;
   bool read_ok = fscanf(f, "%d", &pid) == 1;
@@ -256,6 +273,8 @@ void stop_one(const std::string &file) {
 }
 
 int stop(const Args &args) {
+  // A pid file in a folder someone else controls could name any process.
+  if (access(args.server.dir.c_str(), F_OK) == 0 && !trusted_folder(args.server.dir)) return 1;
   if (args.name_given) {
     stop_one(pid_path(args.server));
     return 0;
@@ -281,6 +300,7 @@ int control(const Args &args) {
   }
   std::string line;
   for (const std::string &w : args.words) line += (line.empty() ? "" : " ") + w;
+  if (!trusted_folder(args.server.dir)) return 1;
   std::string path = socket_path(args.server);
   sockaddr_un addr;
   memset(&addr, 0, sizeof addr);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "wire/regular_file.h"
+
 namespace zk32sim {
 
 void NorFlash::erase_sector(uint32_t address) {
@@ -10,7 +12,7 @@ void NorFlash::erase_sector(uint32_t address) {
 }
 
 bool NorFlash::save(const std::string &path) const {
-  FILE *f = fopen(path.c_str(), "wb");
+  FILE *f = dn_open_regular(path.c_str(), "wb");
   if (!f) return false;
   bool ok = fwrite(bytes_.data(), 1, bytes_.size(), f) == bytes_.size();
   return fclose(f) == 0 && ok;
@@ -18,7 +20,7 @@ bool NorFlash::save(const std::string &path) const {
 
 // A file shorter than the flash fills its start; the rest is left erased.
 bool NorFlash::load(const std::string &path) {
-  FILE *f = fopen(path.c_str(), "rb");
+  FILE *f = dn_open_regular(path.c_str(), "rb");
   if (!f) return false;
   std::vector<uint8_t> data(bytes_.size(), 0xff);
   size_t got = fread(data.data(), 1, data.size(), f);

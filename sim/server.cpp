@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "wire/regular_file.h"
 #include "sim/usb_descriptors.h"
 #include "wire/frame_io.h"
 #include "wire/sim_wire.h"
@@ -97,7 +98,7 @@ bool Server::open(std::string *error) {
       return false;
     }
   }
-  FILE *pid = fopen(pid_path(config_).c_str(), "w");
+  FILE *pid = dn_open_regular(pid_path(config_).c_str(), "w");
   if (pid) {
     fprintf(pid, "%d\n", int(getpid()));
     fclose(pid);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "wire/control_transfer.h"
+#include "wire/regular_file.h"
 #include "wire/usbmon_pcap.h"
 
 namespace zk32sim {
@@ -97,7 +98,7 @@ void TraceLog::clear() {
 }
 
 bool TraceLog::start_pcap(const std::string &path) {
-  FILE *f = fopen(path.c_str(), "wb");
+  FILE *f = dn_open_regular(path.c_str(), "wb");
   if (!f) return false;
   if (pcap_) fclose(pcap_);
   pcap_ = f;

@@ -1,4 +1,5 @@
-// A 1 MB firmware download to flash in usb mode against the simulator.
+// A 1 MB firmware download to flash in usb mode (or evk mode, through the simulated probe)
+// against the simulator.
 //
 // The floor of the flash-writer protocol is one 1 ms busy wait per command (each command
 // polls the execute flag with a 1 ms wait in between), so the figure that matters is the
@@ -8,7 +9,8 @@
 // Also prints the program's CPU time (user and system) as a share of its wall time, which stays
 // low when its waits sleep, and its peak resident memory.
 //
-// Usage: download_bench [directory holding Orvane, config.ini, writer/ and zk32-sim]
+// Usage: download_bench [directory holding Orvane, config.ini, writer/ and zk32-sim ("": the
+//                        build's)] [usb|evk]
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -66,13 +68,14 @@ struct figures {
   double cpu_ms;
 };
 
-figures measure(const std::string &bin, const std::string &work, const std::string &timing) {
+figures measure(const std::string &bin, const std::string &work, const std::string &timing,
+                 const std::string &mode) {
   figures f{false, 0, 0, 0, 0, 0};
   std::string sim = bin + "/zk32-sim";
   std::string sim_dir = work + "/sim-" + timing;
   mkdir(sim_dir.c_str(), 0700);
   std::string log = work + "/sim.log";
-  if (bench::simulator(sim, "start", sim_dir, {"--mode", "usb", "--type", "1", "--timing", timing},
+  if (bench::simulator(sim, "start", sim_dir, {"--mode", mode, "--type", "1", "--timing", timing},
                        log) != 0) {
     std::printf("zk32-sim did not start: %s\n", read_file(log).c_str());
     return f;
@@ -88,8 +91,9 @@ figures measure(const std::string &bin, const std::string &work, const std::stri
   std::string out = work + "/out-" + timing + ".txt";
   child_usage usage;
   double start = now_ms();
-  bench::run({bin + "/Orvane", "4710", "wf", "0", "-i", work + "/image.bin", "-u"}, sim_dir, out,
-             &usage);
+  std::vector<std::string> command = {bin + "/Orvane", "4710", "wf", "0", "-i", work + "/image.bin"};
+  if (mode == "usb") command.push_back("-u");
+  bench::run(command, sim_dir, out, &usage);
   f.wall_ms = now_ms() - start;
   f.max_rss_kb = usage.peak_memory_kb;
   f.cpu_ms = usage.cpu_seconds * 1000.0;
@@ -115,15 +119,20 @@ figures measure(const std::string &bin, const std::string &work, const std::stri
 }  // namespace
 
 int main(int argc, char **argv) {
-  std::string bin = argc > 1 ? argv[1] : bench::built_bin_dir();
+  std::string bin = argc > 1 && argv[1][0] != '\0' ? argv[1] : bench::built_bin_dir();
+  std::string mode = argc > 2 ? argv[2] : "usb";
+  if (mode != "usb" && mode != "evk") {
+    std::printf("usage: download_bench [BIN_DIR] [usb|evk]\n");
+    return 2;
+  }
   std::string work = bench::make_temp_dir("orvane-download-bench");
   if (work.empty()) return 1;
   if (!bench::write_image(work + "/image.bin", kImageSize)) return 1;
 
-  std::printf("1 MB download to flash, usb mode, MCU type 1\n");
+  std::printf("1 MB download to flash, %s mode, MCU type 1\n", mode.c_str());
   int failures = 0;
   for (const char *timing : {"zero", "real"}) {
-    figures f = measure(bin, work, timing);
+    figures f = measure(bin, work, timing, mode);
     if (!f.ok) ++failures;
     std::printf("  %-4s timing: wall %8.1f ms, floor %8.1f ms (%ld writer commands), "
                 "ratio %.3f, CPU %.1f ms (%.1f%% of wall), peak memory %ld KB\n",

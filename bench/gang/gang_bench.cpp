@@ -7,7 +7,10 @@
 // with each row: other work on the machine lowers the ratios.
 //
 // Usage: gang_bench [directory holding Orvane, config.ini, writer/ and zk32-sim ("": the
-//                    build's)] [repeats]
+//                    build's)] [repeats] [usb|evk]
+// The Orvane CPU share is its CPU time per board over the wall time: a wait that spins shows
+// there (in evk mode each probe command is waited for by polling).
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,7 +62,8 @@ struct gang_result {
   double load = 0;
 };
 
-gang_result flash_boards(const std::string &bin, const std::string &work, int boards) {
+gang_result flash_boards(const std::string &bin, const std::string &work, int boards,
+                         const std::string &mode) {
   gang_result r;
   std::string sim = bin + "/zk32-sim";
   std::string sim_dir = work + "/sim-" + std::to_string(boards);
@@ -69,7 +73,7 @@ gang_result flash_boards(const std::string &bin, const std::string &work, int bo
   for (int b = 1; b <= boards; ++b) {
     if (bench::simulator(sim, "start", sim_dir,
                          {"--name", board_name(b), "--serial", "GANG-" + std::to_string(b),
-                          "--mode", "usb", "--type", "1", "--timing", "real"},
+                          "--mode", mode, "--type", "1", "--timing", "real"},
                          log) != 0) {
       std::printf("zk32-sim did not start: %s\n", read_file(log).c_str());
       bench::simulator(sim, "stop", sim_dir, {}, log);
@@ -81,8 +85,10 @@ gang_result flash_boards(const std::string &bin, const std::string &work, int bo
   std::vector<int> pids(boards + 1, -1);
   double start = bench::now_ms();
   for (int b = 1; b <= boards; ++b) {
-    pids[b] = bench::start({bin + "/Orvane", "4710", "wf", "0", "-i", work + "/image.bin", "-u"},
-                           sim_dir, work + "/out-" + std::to_string(b) + ".txt",
+    std::vector<std::string> command = {bin + "/Orvane", "4710", "wf", "0", "-i",
+                                        work + "/image.bin"};
+    if (mode == "usb") command.push_back("-u");
+    pids[b] = bench::start(command, sim_dir, work + "/out-" + std::to_string(b) + ".txt",
                            {{"DNUSB_DEVICE", board_name(b)}});
   }
   for (int b = 1; b <= boards; ++b) {
@@ -110,27 +116,34 @@ int main(int argc, char **argv) {
   std::string bin = argc > 1 && argv[1][0] != '\0' ? argv[1] : bench::built_bin_dir();
   int repeats = argc > 2 ? std::atoi(argv[2]) : 1;
   if (repeats < 1) repeats = 1;
+  std::string mode = argc > 3 ? argv[3] : "usb";
+  if (mode != "usb" && mode != "evk") {
+    std::printf("usage: gang_bench [BIN_DIR] [REPEATS] [usb|evk]\n");
+    return 2;
+  }
   std::string work = bench::make_temp_dir("orvane-gang-bench");
   if (work.empty()) return 1;
   if (!bench::write_image(work + "/image.bin", kImageSize)) return 1;
   long cores = sysconf(_SC_NPROCESSORS_ONLN);
-  std::printf("256 KB download to flash in N simulated boards at once (usb mode, MCU type 1,\n"
+  std::printf("256 KB download to flash in N simulated boards at once (%s mode, MCU type 1,\n"
               "realistic timings), one Orvane per board chosen by DNUSB_DEVICE; %ld cores\n",
-              cores);
-  std::printf("  boards   wall ms   KB/s  ratio to N x one  Orvane CPU s/board  "
+              mode.c_str(), cores);
+  std::printf("  boards   wall ms   KB/s  ratio to N x one  Orvane CPU s/board  CPU share  "
               "sim CPU s/board  load  ok\n");
   int failures = 0;
   for (int rep = 0; rep < repeats; ++rep) {
     double single_ms = 0;
     for (int boards : kBoardCounts) {
-      gang_result r = flash_boards(bin, work, boards);
+      gang_result r = flash_boards(bin, work, boards, mode);
       if (r.boards_ok != boards) ++failures;
       if (boards == 1) single_ms = r.wall_ms;
       // Aggregate throughput over N times one board's: N x size / wall_N over N x size / wall_1.
       double ratio = r.wall_ms > 0 ? single_ms / r.wall_ms : 0;
-      std::printf("  %6d  %8.0f  %5.1f  %16.3f  %18.3f  %15.3f  %4.2f  %d/%d\n", boards,
+      double share = r.wall_ms > 0 ? r.orvane_cpu / boards / (r.wall_ms / 1000.0) : 0;
+      std::printf("  %6d  %8.0f  %5.1f  %16.3f  %18.3f  %9.3f  %15.3f  %4.2f  %d/%d\n", boards,
                   r.wall_ms, r.wall_ms > 0 ? boards * 256.0 * 1000.0 / r.wall_ms : 0, ratio,
-                  r.orvane_cpu / boards, r.simulator_cpu / boards, r.load, r.boards_ok, boards);
+                  r.orvane_cpu / boards, share, r.simulator_cpu / boards, r.load, r.boards_ok,
+                  boards);
       std::fflush(stdout);
     }
   }

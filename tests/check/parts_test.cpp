@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/check/command_shape.h"
+#include "tools/check/flash_bounds.h"
 #include "tools/check/json_text.h"
 #include "tools/check/options.h"
 #include "tools/check/progress_meter.h"
@@ -186,6 +187,42 @@ TEST(Options, SeparateTheCompanionsOptionsFromOrvanesCommand) {
     if (c.ok) {
       EXPECT_EQ(options.command, c.command) << c.argv[1];
     }
+  }
+}
+
+// A download or erase that would not end within the flash is caught before Orvane runs;
+// one that ends exactly at the end is not.
+TEST(FlashBounds, RefusesOnlyWhatEndsPastTheFlash) {
+  struct Case {
+    command_kind kind;
+    uint32_t address;
+    uint64_t total;
+    bool past;
+  };
+  const Case cases[] = {
+      {command_kind::flash_download, 0xff000, 0x1000, false},
+      {command_kind::flash_download, 0xff001, 0x1000, true},
+      {command_kind::flash_download, 0x100000, 0, true},       // image size unknown
+      {command_kind::flash_download, 0xffffffff, 0x100, true},  // no 32-bit wrap
+      {command_kind::erase, 0xfffff, 0x1000, false},            // the sector that holds it
+      {command_kind::erase, 0x100000, 0x1000, true},
+      {command_kind::erase, 0x0, 0x101000, true},
+      {command_kind::read, 0x200000, 0x1000, false},            // reads are Orvane's concern
+  };
+  for (const Case &c : cases) {
+    command_shape shape;
+    shape.kind = c.kind;
+    shape.address = c.address;
+    shape.total = c.total;
+    std::string why;
+    EXPECT_EQ(runs_past_flash(shape, 0x100000, &why), c.past) << std::hex << c.address;
+  }
+  uint64_t size = 0;
+  for (const char *bad : {"", "0", "-1", "1G", "1M2", "0x100000001"}) {
+    EXPECT_FALSE(parse_flash_size(bad, &size)) << bad;
+  }
+  for (const char *good : {"1048576", "0x100000", "1M", "1024k"}) {
+    EXPECT_TRUE(parse_flash_size(good, &size) && size == 0x100000) << good;
   }
 }
 

@@ -45,6 +45,34 @@ TEST_F(CharacterMemory, EraseRangePastTheWritersAddressIsRefusedInBothGrammars) 
   EXPECT_EQ(only_call(run("2 1 0 1 1 100000")).values, (values{1, 1, 0, 0x100000}));
 }
 
+// A typed value that does not fit reads as 0 by the number rule; acting on 0 would erase or
+// write the boot sector, so such a line is refused before anything is sent.  "-1" still fits.
+TEST_F(CharacterMemory, HexValuesTooLargeFor32BitsAreRefusedInBothGrammars) {
+  const struct {
+    const char *line, *value;
+  } refused[] = {
+      {"4710 wf 80000000 -e 1 -u", "80000000"},   {"4710 wf 0 -e 100000000 -u", "100000000"},
+      {"4710 wf 123456789 -i a.bin -u", "123456789"}, {"4710 wf 0 1ffffffff -s 4", "1ffffffff"},
+      {"4710 rf 80000000 -s 4", "80000000"},     {"4710 wc 8000 ffffffff -s 4", "ffffffff"},
+      {"4710 rc 800000000 -s 4", "800000000"},   {"4710 wa 80000000 0 -s 1", "80000000"},
+      {"4710 ra 80000000 -s 1", "80000000"},     {"4710 bkp 100 80000000", "80000000"},
+      {"1 1 80000000 1 1 a.bin", "80000000"},    {"2 1 0 1 1 80000000", "80000000"},
+      {"5 1 0 1 1 100000000", "100000000"},      {"6 2 8000 1 1 4 ffffffff", "ffffffff"},
+      {"c 5 0 1 1 0 0 0 -80000001", "-80000001"},
+  };
+  for (const auto &c : refused) {
+    cli_result result = run(c.line);
+    const char *number = result.out.find(" [260]") == 0 ? " [260]" : " [261]";
+    EXPECT_EQ(result.out, std::string(number) + ": number too large: " + c.value +
+                              " (at most 7fffffff) \t\n")
+        << c.line;
+    EXPECT_EQ(result.exit_code, 1) << c.line;
+    EXPECT_TRUE(result.calls.empty()) << c.line;
+  }
+  EXPECT_EQ(only_call(run("4710 bkp -1")).values, (values{4, 1, 0xffffffff, 0, 0, 0}));
+  EXPECT_EQ(only_call(run("4710 wf 7fffffff -e 1 -u")).values, (values{1, 1, 0x7fffffff, 1}));
+}
+
 TEST_F(CharacterMemory, WfWritesDataWithAPlainSize) {
   recorded_call call = only_call(run("4715 wf 0 00 -s 1 -u"));
   EXPECT_EQ(call.name, "access_flash");

@@ -60,6 +60,18 @@ TEST_F(DeviceSearch, UnopenableUpperCaseAndOverlongPathsAreSkipped) {
   EXPECT_EQ(fake().opened[0], fake().interfaces[3].path);
 }
 
+// The path buffer holds 2047 characters and the terminator: a path of 2048 would be cut short
+// and is skipped, never matched on what is left of it.
+TEST_F(DeviceSearch, PathOfTheBuffersLengthIsTheFirstSkipped) {
+  const std::string tail = "\\vid_3a7e&pid_5a32";
+  for (size_t length : {2047, 2048}) {
+    fake().interfaces = {maker(0x4715, (std::string(length - tail.size(), 'x') + tail).c_str())};
+    fake().tried.clear();
+    EXPECT_EQ(GetPrintDeviceHandle(0xffff) != 0, length < 2048) << length;
+    EXPECT_EQ(fake().tried.size(), length < 2048 ? 1u : 0u) << length;
+  }
+}
+
 TEST_F(DeviceSearch, WantedIdMatchesLowSixteenBitsAgainstWholeIdentityWord) {
   fake().interfaces = {maker(0x00014715, "a\\vid_3a7e&pid_0001"), maker(0x4715, "b\\vid_3a7e&pid_0002")};
   EXPECT_NE(GetPrintDeviceHandle(0x4715), 0u);

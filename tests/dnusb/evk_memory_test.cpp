@@ -1,6 +1,7 @@
 // The EVK mailbox and the routed memory access, against a fake probe that completes each
 // command block it is given (or answers as a test scripts it).
 #include "fake_port.h"
+#include "poll_pacing.h"
 
 namespace {
 
@@ -88,6 +89,21 @@ TEST_F(EvkRoute, CommandEndsOnCompletionFailureBitsOrTimeout) {
   EXPECT_EQ(commands.back().word1, 0x07000001u);
   completion = [](const Command &) { return 0x10001u; };
   EXPECT_EQ(EVKCommand(handle, 0, 0x10001, 0x0700, nullptr, nullptr), 0x10001);
+}
+
+// The wait for a probe command sleeps through the time it cannot be done, polls without pause
+// around when it should be, and pauses in proportion beyond that.
+TEST(PollPacing, PauseFollowsTheExpectedTime) {
+  const struct {
+    uint32_t elapsed, expected, pause;
+  } cases[] = {
+      {0, 1000, 500},  {450, 1000, 50},  {500, 1000, 0},  {1599, 1000, 0},
+      {1600, 1000, 100}, {0, 0, 0},      {99, 0, 0},      {100, 0, 20},
+      {4000, 0, 250},  {900000, 1000, 1000},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(c.pause, dn_poll_pause_us(c.elapsed, c.expected)) << c.elapsed << " " << c.expected;
+  }
 }
 
 TEST_F(EvkRoute, FailedCommandBlockWriteEndsAtOnce) {

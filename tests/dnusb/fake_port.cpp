@@ -45,6 +45,7 @@ void end_walk() {}
 
 void *open(const char *path, char *, size_t) {
   auto &ifs = state().interfaces;
+  state().tried.push_back(path);
   for (size_t i = 0; i < ifs.size(); ++i) {
     if (ifs[i].path == path && !ifs[i].open_fails) {
       state().opened.push_back(path);

@@ -44,6 +44,7 @@ struct State {
   std::vector<Interface> interfaces;
   std::vector<Request> log;
   std::vector<std::string> opened;   // paths, in order of opening
+  std::vector<std::string> tried;    // every path asked to be opened, opened or not
   int closed = 0;
   Bytes memory = Bytes(1u << 22);    // the device address space (one for all devices)
   // Replace the device's behaviour; null = memory semantics.

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "dnusb.h"
@@ -123,6 +128,58 @@ TEST_F(SimulatorPort, NoSimulatorMeansNoDevice) {
   EXPECT_EQ(run_lister(&code), "no device found\n");
   EXPECT_EQ(code, 1);
   harness::remove_tree(empty);
+}
+
+// A simulator the user cannot trust is never used, and the lister says what it passed over and
+// why: a folder others can write, a socket another user owns, a TCP port where no simulator
+// answers (any local user can listen on a loopback port).  Nor does zk32-sim start in such a
+// folder.
+TEST_F(SimulatorPort, UntrustedSimulatorIsSkippedAndNamed) {
+  harness::Simulator sim;
+  use(sim);
+  const std::string sock = sim.dir() + "/zk32-0.sock";
+  int silent = socket(AF_INET, SOCK_STREAM, 0);  // listens, never answers
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof addr;
+  ASSERT_EQ(0, bind(silent, reinterpret_cast<sockaddr *>(&addr), sizeof addr));
+  ASSERT_EQ(0, listen(silent, 4));
+  ASSERT_EQ(0, getsockname(silent, reinterpret_cast<sockaddr *>(&addr), &size));
+  const std::string port = std::to_string(ntohs(addr.sin_port));
+  const struct {
+    std::string spoil, restore;  // shell commands run before and after
+    std::string env;             // the lister's environment, beside the test's own
+    std::string named;           // what the lister prints for it
+  } cases[] = {
+      {"chmod 0777 " + sim.dir(), "chmod 0700 " + sim.dir(), "",
+       sim.dir() + "\n    skipped: writable by other users\n"},
+      {"chown 65534 " + sock, "chown 0 " + sock, "",
+       sock + "\n    skipped: owned by uid 65534, not 0\n"},
+      {"true", "true", "ZK32_SIM_DIR=/nonexistent ZK32_SIM_TCP=" + port + " ",
+       "tcp:" + port + "\n    skipped: no simulator answers on it\n"},
+  };
+  for (const auto &c : cases) {
+    if (c.spoil.compare(0, 5, "chown") == 0 && geteuid() != 0) continue;  // needs root
+    int code = 0;
+    ASSERT_EQ("", run_shell(c.spoil, &code));
+    EXPECT_EQ(run_shell(c.env + DNUSB_LIST_PROGRAM, &code), c.named);
+    EXPECT_EQ(code, 1);
+    if (c.env.empty()) {
+      EXPECT_EQ(GetPrintDeviceHandle(0xffff), 0u) << c.named;
+    }
+    run_shell(c.restore, &code);
+  }
+  close(silent);
+  ASSERT_NE(GetPrintDeviceHandle(0xffff), 0u);
+
+  std::string open_dir = harness::make_temp_dir();
+  chmod(open_dir.c_str(), 0777);
+  int code = 0;
+  std::string said = run_shell(harness::simulator_program() + " start --dir " + open_dir, &code);
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(said.find("writable by other users"), std::string::npos) << said;
+  harness::remove_tree(open_dir);
 }
 
 TEST_F(SimulatorPort, DirectChipRoundTripsMemoryInBothLayouts) {

@@ -2,6 +2,7 @@
 // trace that cannot be written.
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -125,15 +126,25 @@ TEST_F(UsbTrace, LaterRunsAppendToTheCapture) {
   EXPECT_EQ("4102110000000900", got[2].setup);
 }
 
-// A trace that cannot be written says so once on standard error; the requests go on and
-// a file that is not a capture is left as it was.
+// A trace that cannot be written says so once on standard error, at once; the requests go
+// on, and a file that is not a capture of the kind written here is left as it was.
 TEST_F(UsbTrace, UnwritableTraceIsReportedOnceAndRequestsGoOn) {
-  const std::string targets[] = {dir_ + "/missing/trace.pcap", path_};
-  FILE *f = fopen(path_.c_str(), "wb");
-  ASSERT_NE(nullptr, f);
-  fputs("not a capture\n", f);
-  fclose(f);
-  for (const std::string &target : targets) {
+  unsigned char other_link[kDnPcapFileHeaderSize];
+  dn_pcap_put_file_header(other_link);
+  other_link[20] = kDnLinkUsbLinux;  // a capture with the 48-byte headers
+  const std::string kept[][2] = {
+      {path_, "not a capture\n"},
+      {dir_ + "/other.pcap", std::string(reinterpret_cast<char *>(other_link), sizeof other_link)},
+  };
+  for (const auto &entry : kept) {
+    FILE *f = fopen(entry[0].c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    fwrite(entry[1].data(), 1, entry[1].size(), f);
+    fclose(f);
+  }
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  for (const std::string &target : {dir_ + "/missing/trace.pcap", kept[0][0], kept[1][0], fifo}) {
     SCOPED_TRACE(target);
     setenv("DNUSB_TRACE", target.c_str(), 1);
     dn_trace_reset();
@@ -145,8 +156,53 @@ TEST_F(UsbTrace, UnwritableTraceIsReportedOnceAndRequestsGoOn) {
     EXPECT_EQ(0u, err.find("dnusb: no USB trace in " + target)) << err;
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
   }
-  Bytes left = file();
-  EXPECT_EQ("not a capture\n", std::string(left.begin(), left.end()));
+  for (const auto &entry : kept) {
+    path_ = entry[0];
+    Bytes left = file();
+    EXPECT_EQ(entry[1], std::string(left.begin(), left.end())) << entry[0];
+    unlink(entry[0].c_str());
+  }
+  unlink(fifo.c_str());
+}
+
+// Each record says why its data is absent: '<' for an IN transfer's submit (the data is
+// still to come), '>' for an OUT transfer's completion (the data went with the submit).
+TEST(UsbmonRecord, DataAbsentFlagNamesTheDirection) {
+  const struct {
+    char type;
+    uint8_t endpoint;
+    uint32_t data_length;
+    unsigned char flag;
+  } cases[] = {{'S', 0x80, 0, '<'}, {'C', 0x00, 0, '>'}, {'C', 0x80, 2, 0}, {'S', 0x00, 2, 0}};
+  for (const auto &c : cases) {
+    dn_usbmon_event e{};
+    e.type = c.type;
+    e.endpoint = c.endpoint;
+    const unsigned char data[2] = {1, 2};
+    e.data = data;
+    e.data_length = c.data_length;
+    unsigned char record[256];
+    ASSERT_NE(0u, dn_usbmon_put(e, record, sizeof record));
+    EXPECT_EQ(c.flag, record[kDnPcapRecordHeaderSize + 15]) << c.type << int(c.endpoint);
+  }
+}
+
+// A record whose captured bytes run past what the file holds is refused, however little is
+// missing.
+TEST(UsbmonRecord, RecordCutShortIsRefused) {
+  dn_usbmon_event e{};
+  e.type = 'C';
+  e.endpoint = 0x80;
+  const unsigned char data[20] = {};
+  e.data = data;
+  e.data_length = sizeof data;
+  unsigned char record[256];
+  size_t size = dn_usbmon_put(e, record, sizeof record);
+  dn_usbmon_event back{};
+  EXPECT_EQ(size, dn_usbmon_get(record, size, kDnLinkUsbLinuxMmapped, &back));
+  for (size_t cut : {1, 8, 15, 16, 20}) {
+    EXPECT_EQ(0u, dn_usbmon_get(record, size - cut, kDnLinkUsbLinuxMmapped, &back)) << cut;
+  }
 }
 
 }  // namespace

@@ -133,16 +133,38 @@ TEST(MonitorStream, FormatsAndLogsWhatArrives) {
     EXPECT_EQ("earlier\n" + monitor.out(), harness::read_file(log)) << "the log is appended to";
     harness::remove_tree(log_dir);
   }
+  // A log that is not a plain file is refused at once, not waited on.
+  std::string dir = harness::make_temp_dir();
+  ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
+  for (const std::string &log : {dir + "/fifo", dir}) {
+    Monitor monitor(dir, {"--log", log});
+    EXPECT_EQ(1, monitor.wait());
+    EXPECT_NE(std::string::npos, monitor.err().find("not a regular file")) << monitor.err();
+  }
+  harness::remove_tree(dir);
 }
 
-TEST(MonitorStream, CtrlCEndsCleanlyWithThePartialRowCompleted) {
-  harness::Simulator sim;
-  sim.ctl("uart-send 4f4b");
-  Monitor monitor(sim.dir(), {"--hex"});
-  for (int i = 0; i < 500 && monitor.out().empty(); ++i) pause_ms(10);
-  monitor.signal(SIGINT);
-  EXPECT_EQ(0, monitor.wait());
-  EXPECT_EQ(std::string("00000000  4f 4b") + std::string(43 + 2, ' ') + "|OK|\n", monitor.out());
+// A stop ends cleanly, the partial row completed; with --until it is no match.
+TEST(MonitorStream, StopSignalEndsCleanlyAndIsNoMatchForUntil) {
+  struct Case {
+    std::vector<std::string> args;
+    int signal, status;
+  };
+  const Case cases[] = {
+      {{"--hex"}, SIGINT, 0},
+      {{"--hex", "--until", "never"}, SIGINT, 3},
+      {{"--hex", "--until", "never"}, SIGTERM, 3},
+  };
+  for (const Case &c : cases) {
+    harness::Simulator sim;
+    sim.ctl("uart-send 4f4b");
+    Monitor monitor(sim.dir(), c.args);
+    for (int i = 0; i < 500 && monitor.out().empty(); ++i) pause_ms(10);
+    monitor.signal(c.signal);
+    EXPECT_EQ(c.status, monitor.wait()) << c.args.size() << " " << c.signal;
+    EXPECT_EQ(std::string("00000000  4f 4b") + std::string(43 + 2, ' ') + "|OK|\n",
+              monitor.out());
+  }
 }
 
 TEST(MonitorDevice, WaitsForAVanishedDeviceUnlessToldNotTo) {

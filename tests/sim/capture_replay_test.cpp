@@ -3,8 +3,10 @@
 // answer byte changed, and decoded by tshark as USB.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -164,5 +166,76 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"EvkRealTiming", "--mode evk --type 3 --timing real",
                            "--mode evk --type 3", "4715", false}),
     [](const ::testing::TestParamInfo<Case> &param_info) { return std::string(param_info.param.name); });
+
+// Hand-made captures: what a replay must not let pass.  Transfers of a usb-mode type 1 chip:
+// a write to SRAM (accepted by the device) and a read of the program counter (a timed byte).
+struct Transfer {
+  std::vector<uint8_t> setup, out, in;
+  bool stalled;
+};
+
+std::string capture_of(const std::vector<Transfer> &transfers, size_t cut) {
+  unsigned char head[kDnPcapFileHeaderSize];
+  dn_pcap_put_file_header(head);
+  std::string file(reinterpret_cast<char *>(head), sizeof head);
+  uint64_t id = 1;
+  for (const Transfer &t : transfers) {
+    for (char type : {'S', 'C'}) {
+      dn_usbmon_event e{};
+      e.id = id;
+      e.type = type;
+      e.xfer_type = kDnUsbmonControl;
+      e.endpoint = t.setup[0] & 0x80;
+      e.has_setup = type == 'S';
+      memcpy(e.setup, t.setup.data(), 8);
+      e.status = type == 'S' ? kDnUsbmonInProgress : t.stalled ? kDnUsbmonStall : 0;
+      const std::vector<uint8_t> &data = type == 'S' ? t.out : t.in;
+      e.data = data.data();
+      e.data_length = uint32_t(data.size());
+      e.length = e.data_length;
+      unsigned char record[512];
+      size_t n = dn_usbmon_put(e, record, sizeof record);
+      file.append(reinterpret_cast<char *>(record), n);
+    }
+    ++id;
+  }
+  return file.substr(0, file.size() - cut);
+}
+
+TEST(HandMadeCapture, ReplayPassesOnlyWhatItComparedAndFoundAlike) {
+  const Transfer write = {{0x41, 0x02, 0x00, 0x80, 0, 0, 9, 0},
+                          {0x02, 0x80, 0x00, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11}, {}, false};
+  Transfer stalled_write = write;
+  stalled_write.stalled = true;
+  // The program counter reads as the device's 4 bytes; the capture holds 6.
+  const Transfer long_pc = {{0xc1, 0x02, 0xbc, 0x06, 0, 0, 12, 0}, {}, {1, 2, 3, 4, 5, 6}, false};
+  struct Made {
+    const char *name;
+    std::vector<Transfer> transfers;
+    size_t cut;
+    int status;
+  };
+  const Made cases[] = {
+      {"agreeing write", {write}, 0, 0},
+      {"header only", {}, 0, 3},
+      {"cut short", {write, write}, 5, 3},
+      {"captured stall, device accepts", {write, stalled_write}, 0, 1},
+      {"timed answer of another length", {write, long_pc}, 0, 1},
+  };
+  std::string dir = harness::make_temp_dir();
+  for (const Made &c : cases) {
+    harness::write_file(dir + "/c.pcap", capture_of(c.transfers, c.cut));
+    Outcome replayed = sim_tool("replay " + dir + "/c.pcap --mode usb --type 1");
+    EXPECT_EQ(c.status, replayed.status) << c.name << "\n" << replayed.out;
+  }
+  // A capture that is not a plain file is refused at once, never waited on.
+  ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
+  for (const char *verb : {"decode ", "replay "}) {
+    Outcome refused = sim_tool(std::string(verb) + dir + "/fifo");
+    EXPECT_EQ(2, refused.status) << verb;
+    EXPECT_NE(std::string::npos, refused.out.find("not a regular file")) << refused.out;
+  }
+  harness::remove_tree(dir);
+}
 
 }  // namespace

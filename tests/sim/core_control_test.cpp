@@ -62,6 +62,7 @@ TEST_F(CoreControl, StepExecutesExactlyOneInstruction) {
   host.ctl("pc-set 128");
   step();
   EXPECT_EQ(0x12cu, pc());
+  EXPECT_EQ(0, host.read_byte(0x613) & 0x80) << "the step request clears itself";
   step();
   EXPECT_EQ(0x130u, pc());
   host.ctl("pc-set 13c");  // j 0x124
@@ -80,6 +81,13 @@ TEST_F(CoreControl, EnabledBreakpointHaltsTheRunningCore) {
   run();
   host.pass_ms(3);
   EXPECT_EQ(0x130u, pc());
+  // Resumed (halt bit cleared, no step) at one breakpoint, the core leaves it and halts at
+  // the next.
+  host.write(0x614, {0x34, 0x01, 0x00, 0x01});  // entry 1: 0x134, enabled
+  host.write_byte(0x602, host.read_byte(0x602) & 0xfd);
+  host.pass_ms(3);
+  EXPECT_EQ(0x134u, pc());
+  host.write(0x614, {0x34, 0x01, 0x00, 0x00});
   // Disabled again, the core runs freely.
   host.write(0x610, {0x30, 0x01, 0x00, 0x00});
   run();

@@ -110,6 +110,20 @@ TEST_P(FlashWriter, CommandsItCannotCarryOutAreAcknowledgedWithAnErrorCode) {
   EXPECT_EQ(0xee, command('A', 0, 257).ack);
   EXPECT_EQ(0xee, command('O', 0, 9).ack);
   EXPECT_EQ(0xee, command('Z', 0, 0).ack);
+  // Past the end of the 1 MB flash nothing wraps round to the start.
+  host.ctl("flash-write 0 00");
+  const struct {
+    uint8_t code;
+    uint32_t address, length, ack;
+  } edges[] = {
+      {'M', 0xfffff, 0, 'M'},        {'M', 0x100000, 0, 0xee}, {'M', 0xffffffff, 0, 0xee},
+      {'A', 0xfffff, 1, 'A'},        {'A', 0xfffff, 2, 0xee},  {'A', 0xffffff00, 256, 0xee},
+      {'O', 0xffff8, 8, 'O'},        {'O', 0xffffc, 8, 0xee},  {'O', 0x100000, 1, 0xee},
+  };
+  for (const auto &e : edges) {
+    EXPECT_EQ(e.ack, command(e.code, e.address, e.length).ack) << e.code << " " << e.address;
+  }
+  EXPECT_EQ("00", host.ctl("flash-read 0 1"));
 }
 
 TEST_P(FlashWriter, InjectedFailuresShowInTheAcknowledgement) {

@@ -12,6 +12,7 @@
 
 #include "tools/check/chip_hint.h"
 #include "tools/check/command_shape.h"
+#include "tools/check/flash_bounds.h"
 #include "tools/check/json_text.h"
 #include "tools/check/line_relay.h"
 #include "tools/check/locate_orvane.h"
@@ -225,6 +226,12 @@ int run_check(const check_options &options) {
   if (report.error.empty() && !output_file.empty() && !output_file_creatable(output_file)) {
     report.status = kExitRefused;
     report.error = "cannot create the -o file " + output_file + "; nothing was read";
+  }
+  std::string past_end;
+  if (report.error.empty() && options.flash_size != 0 &&
+      runs_past_flash(shape, options.flash_size, &past_end)) {
+    report.status = kExitRefused;
+    report.error = past_end;
   }
 
   if (report.error.empty()) run_command(orvane, options.command, options.verify, &relay, &report);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "tools/check/flash_bounds.h"
+
 bool parse_options(int argc, char **argv, check_options *options, std::string *error) {
   int i = 1;
   for (; i < argc; ++i) {
@@ -29,6 +31,11 @@ bool parse_options(int argc, char **argv, check_options *options, std::string *e
       options->orvane = argv[++i];
     } else if (word.compare(0, 9, "--orvane=") == 0 && word.size() > 9) {
       options->orvane = word.substr(9);
+    } else if (word == "--flash-size") {
+      if (i + 1 >= argc || !parse_flash_size(argv[++i], &options->flash_size)) {
+        *error = "--flash-size needs the flash size in bytes (1048576, 0x100000 or 1M)";
+        return false;
+      }
     } else if (word == "--orvane" || word == "--orvane=") {
       *error = "--orvane needs the path of the Orvane program";
       return false;
@@ -63,6 +70,8 @@ std::string usage_text(const char *line_end) {
       "  --quiet        leave out the progress lines",
       "  --json         one JSON object per console line, then one with the outcome",
       "  --dry-run      show the downloads a firmware file needs, run nothing",
+      "  --flash-size SIZE  the chip's flash size (1048576, 0x100000 or 1M): a download",
+      "                 or erase that would run past its end is refused, not run",
       "  --orvane PATH  the Orvane program to run (default: the one installed beside",
       "                 orvane-check)",
       "  --help         this text",

@@ -2,6 +2,7 @@
 #ifndef ORVANE_CHECK_OPTIONS_H
 #define ORVANE_CHECK_OPTIONS_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ struct check_options {
   bool help = false;
   bool dry_run = false;  // show the plan of a download, run nothing
   bool version = false;
+  uint64_t flash_size = 0;            // --flash-size (0: not known)
   std::vector<std::string> command;  // CHIP COMMAND ARGS... or the numeric form
 };
 

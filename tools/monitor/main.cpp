@@ -1,9 +1,11 @@
 // orvane-monitor: shows the chip's UART output, read from the device's data-in stream.
+#include <cerrno>
 #include <cstdio>
 
 #include "monitor_loop.h"
 #include "monitor_options.h"
 #include "monitor_output.h"
+#include "wire/regular_file.h"
 #include "stop_signal.h"
 
 #if defined(_WIN32)
@@ -35,9 +37,11 @@ int main(int argc, char **argv) {
   output.hex = options.hex;
   output.timestamps = options.timestamps;
   if (options.log_path != nullptr) {
-    output.log = fopen(options.log_path, "ab");
+    // A FIFO or a device would hold the monitor up before it reads anything.
+    output.log = dn_open_regular(options.log_path, "ab");
     if (output.log == nullptr) {
-      fprintf(stderr, "orvane-monitor: cannot open %s for appending\n", options.log_path);
+      fprintf(stderr, "orvane-monitor: cannot open %s for appending: %s\n", options.log_path,
+              dn_open_regular_why(errno));
       return 1;
     }
   }

@@ -26,4 +26,5 @@ const char kMonitorHelp[] =
     "Ctrl-C stops it.  Exit status: 0 when stopped, 1 when --until's text did not come\n"
     "before --exit-after ended the run, the device was missing or went away with\n"
     "--no-reconnect, the reset failed, or the output could not be written; 2 for a bad\n"
-    "command line.\n";
+    "command line; 3 when Ctrl-C or a termination signal stopped it before --until's\n"
+    "text came.\n";

@@ -142,5 +142,8 @@ int run_monitor(const monitor_options &options, monitor_output *output) {
     }
     if (got == 0) pause(kIdleMs, start, options.exit_after_ms);
   }
-  return 0;
+  // Stopped by a signal: a script waiting for --until's text must not take this for a match.
+  if (!matching) return 0;
+  fprintf(stderr, "orvane-monitor: stopped before \"%s\" was received\n", options.until);
+  return kExitStoppedBeforeText;
 }

@@ -6,6 +6,9 @@
 #include "monitor_options.h"
 #include "monitor_output.h"
 
+// The exit status of a run that a signal stopped before --until's text came.
+constexpr int kExitStoppedBeforeText = 3;
+
 // Runs until a stop condition (Ctrl-C, --exit-after, --until, or a lost device with
 // --no-reconnect).  Returns the exit status.
 int run_monitor(const monitor_options &options, monitor_output *output);
