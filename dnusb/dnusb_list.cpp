@@ -209,7 +209,7 @@ void list_skipped(output *out) {
   for (size_t i = 0; i < count; ++i) {
     char why[320];
     snprintf(why, sizeof why, "skipped: %s", skipped[i].why);
-    listed_device d = {"sim", skipped[i].what, skipped[i].what, "", false, why, false, 0, ""};
+    listed_device d = {"sim", skipped[i].what, skipped[i].what, "", false, why, false, 0, "", ""};
     if (out->json) {
       print_json(d, out->printed == 0);
     } else {
