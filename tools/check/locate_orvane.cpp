@@ -8,8 +8,12 @@
 #endif
 
 std::string locate_orvane(std::string *searched) {
-  char own_folder[4096];
-  const std::string own = program_directory(own_folder, sizeof own_folder) ? own_folder : "";
+  // The companion's own folder, from its path: ORVANE_CONFIG_DIR moves Orvane's chip table,
+  // never the place the programs are installed in.
+  char own_path[4096];
+  std::string own(own_path, program_path(own_path, sizeof own_path));
+  const std::size_t separator = own.find_last_of("\\/");
+  own = separator == std::string::npos ? std::string() : own.substr(0, separator);
   searched->clear();
   if (own.empty()) return std::string();
   const std::string places[] = {own, own + "/" ORVANE_CHECK_PROGRAM_DIR};
