@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running another program to its end: the companion runs Orvane with its standard output
 // relayed as it arrives; the tests and the benchmarks run the program, the simulator and
 // tools with their output captured, or in a file when the child leaves a daemon behind that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running another program on Linux and macOS: fork and exec, its output through pipes drained
 // with poll (or into a file), a failed exec reported back through a close-on-exec pipe.
 #include "base/child_process.h"

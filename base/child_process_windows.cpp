@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running another program on Windows: CreateProcess with an anonymous pipe for its standard
 // output.  Only what the companion needs is here: the output sink; the other options are
 // refused rather than ignored.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The console message printer and the millisecond wait.
 #include "base/console.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The console message printer and the millisecond wait, used throughout the program.
 #ifndef ORVANE_BASE_CONSOLE_H
 #define ORVANE_BASE_CONSOLE_H

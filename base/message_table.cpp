@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The message table: every line Orvane prints, in the order of the identifiers of
 // base/messages.h.
 #include "base/messages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every line Orvane prints, once: its number (or none), its exact printf format, and its kind.
 // The program prints only from here (base/console.h), and orvane-check reads Orvane's output
 // with the same table, so the two can never disagree about what a line means.

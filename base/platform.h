@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's few platform calls: its own directory, a millisecond clock and a sleep, and
 // file opening.  Tests replace the clock, the sleep and the program's path (as the library's
 // clock.h lets them), so time-outs run at once and a run in-process finds its own install.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The replaceable platform calls: the system's own unless a test has put its own in place.
 #include <cstdlib>
 #include <cstring>

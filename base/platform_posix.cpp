@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's platform calls on Linux and macOS.
 #include "base/platform.h"
 #include "base/platform_system.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What each platform file (platform_posix.cpp, platform_windows.cpp) provides underneath the
 // replaceable calls of platform.h.  For base/ only.
 #ifndef ORVANE_BASE_PLATFORM_SYSTEM_H

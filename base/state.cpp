@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The process-wide state: the MCU table from config.ini and the paths the grammars fill in.
 #include "base/state.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Process-wide state filled by the front end and read by the operations.
 #ifndef ORVANE_BASE_STATE_H
 #define ORVANE_BASE_STATE_H

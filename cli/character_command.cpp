@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The character grammar: dispatch by command word, and the commands without memory values
 // (pc, bkp, sws, step, stop, run, rst, ac, ini).
 #include <cstring>

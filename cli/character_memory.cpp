@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // wf, rf, wc, rc, wa, ra: address from argument 3, options scanned one position at a time
 // (an option's value is itself compared with the options at the next position; the last
 // occurrence of an option wins).

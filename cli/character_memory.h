@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The character commands that read or write memory: wf, rf, wc, rc, wa, ra.
 #ifndef ORVANE_CLI_CHARACTER_MEMORY_H
 #define ORVANE_CLI_CHARACTER_MEMORY_H

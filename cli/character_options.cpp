@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Option values and sizes of the character commands.
 #include "cli/character_options.h"
 

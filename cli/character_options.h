@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the character commands share: the command line, option values and sizes.
 #ifndef ORVANE_CLI_CHARACTER_OPTIONS_H
 #define ORVANE_CLI_CHARACTER_OPTIONS_H

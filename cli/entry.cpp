@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Entry: argument count, "help", config.ini beside the program, grammar choice.
 #include "cli/entry.h"
 

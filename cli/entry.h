@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's entry: argument count, help, config.ini, grammar choice.
 #ifndef ORVANE_CLI_ENTRY_H
 #define ORVANE_CLI_ENTRY_H

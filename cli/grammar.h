@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The two command grammars and the help text.
 #ifndef ORVANE_CLI_GRAMMAR_H
 #define ORVANE_CLI_GRAMMAR_H

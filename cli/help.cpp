@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The help text, printed for "help" and for numeric command code 0xe.
 #include "base/console.h"
 #include "cli/grammar.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program Orvane: one command line, one operation.
 #include "cli/entry.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading config.ini into the MCU table and selecting a row by chip name.
 #include "cli/mcu_table.h"
 

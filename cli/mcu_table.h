@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // config.ini into the MCU table, and the row lookup of character commands.
 #ifndef ORVANE_CLI_MCU_TABLE_H
 #define ORVANE_CLI_MCU_TABLE_H

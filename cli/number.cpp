@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The number reader (strtol rules, 32-bit result).
 #include "cli/number.h"
 

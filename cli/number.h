@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one number reader of the program: command-line arguments and config.ini fields.
 #ifndef ORVANE_CLI_NUMBER_H
 #define ORVANE_CLI_NUMBER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The numeric grammar: fixed positions, hexadecimal numbers, one operation per command code.
 // Arguments: 1 command, 2 object, 3 address, 4 mode, 5 MCU table row, 6 para1, 7 para2
 // (bkp and sws take para1 to argument 9).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Reading dnusb/dnusb.def, the one list of dnusb's exports and ordinals.  Used when the
 # Windows build makes its module-definition files and by the check of the built binaries.
 include_guard(GLOBAL)

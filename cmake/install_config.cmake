@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Runs at install time (from cmake/install_rules.cmake): puts config.ini and the writer folder
 # in the system configuration folder and links them, and the command orvane, relatively.
 #

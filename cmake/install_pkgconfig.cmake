@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Runs at install time (from cmake/install_rules.cmake): writes dnusb.pc with the prefix of
 # this install, so its paths are the plain ones a distribution's own .pc files carry
 # (prefix=/usr, includedir=${prefix}/include).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Where everything goes on "cmake --install" and in the packages (GNUInstallDirs).
 #
 # Every path is relative to the prefix chosen at install time, every link is relative, and

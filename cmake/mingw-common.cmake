@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared part of the MinGW-w64 toolchain files; ORVANE_MINGW_TRIPLET names the target.
 set(CMAKE_SYSTEM_NAME Windows)
 

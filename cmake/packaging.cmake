@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Packages, with CPack (run "cpack" in the build folder; scripts/package.sh does it all):
 #   Linux:   three .deb packages, from the install components of cmake/install_rules.cmake
 #              orvane      the program, dnusb-list, libdnusb.so.1, config.ini, the udev rule

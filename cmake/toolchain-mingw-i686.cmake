@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross build for 32-bit Windows (the tool's native platform) with MinGW-w64:
 #   cmake -S . -B build/mingw-i686 -G Ninja \
 #         -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # How dnusb.dll and Orvane.exe are bound on Windows (MinGW-w64).
 #
 # dnusb/dnusb.def is the one list of exports and ordinals.  From it, at configure time:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Download and MCU control: the operations the grammars call.
 #ifndef ORVANE_CONTROL_CONTROL_H
 #define ORVANE_CONTROL_CONTROL_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Firmware download: a raw .bin image into flash, sector by sector and page by page through
 // the resident flash writer, or into SRAM in one write after which the core is started.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The flash download's sectors and pages.
 #include "control/download_plan.h"
 

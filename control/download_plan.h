@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The flash download as plain data: which sectors are erased and which pages are written from
 // where, worked out before any transfer, so the one loop that carries it out stays simple and
 // the layout is tested as data.

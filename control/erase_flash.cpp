@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Flash erase: a run of 4 KB sectors, one sector erase command through the flash writer each.
 #include "base/console.h"
 #include "base/platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Listing reader, tokens and the symbol table of the program-counter lookup.
 #include "control/listing_scan.h"
 

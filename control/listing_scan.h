@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading a disassembly listing (.lst): lines as a text-mode reader delivers them, the
 // blank/tab tokens of a line, and the table of routine symbols between the .vectors and
 // .rodata section headers.

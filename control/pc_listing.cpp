@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program counter, read without disturbing the core, and its place in a listing: the
 // symbol line of the enclosing routine, then the instruction line at the program counter.
 #include <cstdio>

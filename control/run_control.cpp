@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Core run control: reset, run, stop, single step and the four hardware breakpoints.  Each
 // operation is a short fixed sequence of register transfers after the common start.  Every
 // transfer is checked: one that fails ends the operation with its numbered error line (usb

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Probe-side operations of the EVK: the single-wire (Vlane) set-up with its read-back proof,
 // and the activation handshake.
 #include "base/console.h"

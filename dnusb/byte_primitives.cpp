@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Flash and OTP byte primitives for a directly attached chip: fixed sequences of one-byte
 // register writes and reads, each through WriteMem / ReadMem with transfer mode 1 (short
 // layout, direct route).  None of them reports a failed transfer; every step is taken.

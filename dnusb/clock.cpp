@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's millisecond clock and pause (see clock.h).
 #include "clock.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's clock and pause: GetTickCount and Sleep on Windows, a monotonic clock and
 // nanosleep elsewhere.  Tests replace both so that time-outs and fixed waits run instantly.
 #ifndef DNUSB_CLOCK_H

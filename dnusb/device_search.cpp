@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Device discovery: GetPrintDeviceHandle / GetPrintDeviceHandle2 and the EVK probe test.
 //
 // The search walks the printer-class device interfaces of every port in turn (real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DNUSB_DEVICE matching (see device_selector.h).
 #include "device_selector.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DNUSB_DEVICE: the one device a search may take when several are attached.
 //
 // The variable holds a selector: a device's location (libusb: bus and port chain, "1-3.2";

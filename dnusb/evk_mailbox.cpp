@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // EVKCommand: one probe command through the EVK mailbox in the probe's own memory.
 //
 //   0x9ff0 completion word  (probe: the command's count when done; bits 31..28 = failure)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The pause between two polls of a device whose work takes a while (the EVK probe's
 // completion word).  Each poll is a USB round trip; polling without pause keeps a core busy
 // for the whole wait, and a fixed pause makes every completion seen late by up to that pause.

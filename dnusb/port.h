@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The port interface: everything dnusb needs from the platform, and nothing more.
 //
 // A port mirrors the Windows USB printer-class stack the library was designed against:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The libusb port: real hardware on Linux and macOS.
 //
 // Lists every USB device interface of the printer class (7), whatever its vendor, so that

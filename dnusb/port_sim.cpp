@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated-device port: each device is a zk32-sim daemon reached over a stream socket,
 // spoken to in the framing of sim_wire.h.  Every vendor request goes as the USB control
 // transfer a real device would see (control_transfer.h): setup packet, then for a write the

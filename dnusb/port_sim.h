@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the simulated-device port passed over in its last walk, and why: a rendezvous folder or
 // socket it does not trust, a TCP port where no simulator answers.  dnusb-list names them.
 #ifndef DNUSB_PORT_SIM_H

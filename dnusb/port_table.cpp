@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The port layer: which ports a search walks, and the table from a 32-bit handle value to
 // (port, open device).  On every platform the caller gets a small non-zero number that
 // indexes this table: a pointer, or a 64-bit Windows HANDLE, does not fit a 32-bit value, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Windows port: the USB printer-class stack itself.
 //
 // Devices are the GUID_DEVINTERFACE_USBPRINT interfaces that SetupAPI lists; a device is the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ReadMem / WriteMem and their long-address twins: target memory in chunks, either directly
 // on the attached device or through an EVK probe's staging buffer and mailbox.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The vendor-request transfers, written once for both request layouts.  The exports of
 // dnusb.h are thin wrappers that pick the layout; the mailbox, routed memory access and
 // device search call these directly.

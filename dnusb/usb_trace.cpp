@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The USB trace (usb_trace.h).  The port table calls in here around every request, so the
 // trace sees the same thing on every port: the setup packet the library asks for (wIndex 0:
 // the port, or on Windows the driver, chooses the interface) and the bytes the port

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's USB trace.  With DNUSB_TRACE=FILE in the environment, every request the
 // port layer makes (vendor write, vendor read, data-stream read) on any port is appended to
 // FILE as a USB capture (usbmon_pcap.h): the setup packet and OUT data when it goes, the

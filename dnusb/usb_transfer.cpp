@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Vendor write and read requests: request headers in both layouts, the plain transfers, the
 // retrying read, the write with read-back, register access and the data-in stream.
 //

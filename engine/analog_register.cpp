@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Analog register access: analog registers are reached one byte at a time through three
 // digital registers (address 0xb8, data 0xb9, control 0xba).
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Chip-family decisions, kept in one place: every operation asks here.
 #ifndef ORVANE_ENGINE_CHIP_FAMILY_H
 #define ORVANE_ENGINE_CHIP_FAMILY_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SRAM and digital register access: one address space, registers below the SRAM base and
 // SRAM from it on, reached with plain memory transfers.  The two operations share one body
 // and differ only in the address test and the numbers of their messages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Memory and flash access engine: the operations the grammars call, and what the download,
 // erase and control operations share with them.
 #ifndef ORVANE_ENGINE_ENGINE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Flash read and write through the flash writer: a read is a run of 8-byte flash read
 // commands, a write a page-buffer query and one page program command per byte.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One command to the running flash writer through its mailbox in target SRAM (B = SRAM base):
 //   B+4  result word (16 bits)   B+6  acknowledge byte   B+7  command byte (bit 7: execute)
 //   B+8  address (32 bits)       B+12 length (32 bits)

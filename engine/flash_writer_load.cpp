@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Loading the flash writer: read its image file, reset the core, write the image to the SRAM
 // base and start the core on it, over USB directly or through the EVK probe over Vlane.
 #include <cstdio>

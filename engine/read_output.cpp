@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Read-back output: small reads as a hex dump on the console, large reads (and every read
 // with -o) saved raw to a file.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How one operation reaches the target: which handle, which exports and which transfer mode.
 // Every operation picks its route here once, by mode code and MCU type, so the steps of the
 // operations themselves read as plain "read N bytes at A" / "write N bytes at A".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // config.ini into the MCU table, and the chip lookup, against a naive scan of the same bytes:
 // lines as fgets delivers them (at most 1023 characters, a NUL ends the text), fields split at
 // blanks and tabs, a field that is nothing but the line end skipped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ELF reader: whatever it accepts keeps its bounds, and every byte it loads is a byte of
 // the file: no program header adds more than the file holds.
 #include "fuzz/segment_oracle.h"

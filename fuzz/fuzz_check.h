@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the fuzz targets share: a check that aborts (so libFuzzer keeps the input) and says
 // which oracle disagreed.
 #ifndef ORVANE_FUZZ_FUZZ_CHECK_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Both grammars on hostile command lines, with the operations recorded instead of run: the
 // exit code is 0 or 1 (1 with no operation called), every path buffer stays terminated, and every operation is called
 // with a valid operation code (and, from the character grammar, a valid mode).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Intel HEX reader: whatever it accepts keeps its bounds, holds no more bytes than the
 // text can carry, and reads back the same when written out again.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The listing scanner against a plain reference reader over the same bytes: the lines (text
 // and file offsets), the symbol table (addresses, offsets, overflow), and every symbol line
 // and the line after it read again after a seek to the symbol's offset.

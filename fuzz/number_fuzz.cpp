@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The number reader against strtol: the same value whenever strtol's result fits 32 bits
 // and was read without overflow, else 0.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Replays fuzz inputs without libFuzzer: every file named, and every file in every folder
 // named, goes once through LLVMFuzzerTestOneInput.  A fault aborts the run; CTest sees it.
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Device replies into the library: a fake port answers every request from the fuzz bytes
 // (failures, short replies, replies longer than offered, the data itself), while the same
 // bytes pick the exports called and their arguments.  Every destination is a heap block of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the firmware-file fuzz targets share: the segments a reader returned written back as
 // a file of the same format, to be read again with the same result, and the bounds every
 // segment must keep.

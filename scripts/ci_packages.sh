@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # CI for the packages: builds the .deb packages (scripts/package.sh, lintian included),
 # installs them on this machine, runs the installed tools - orvane help, --version of every
 # other command, the bash completions where bash-completion loads them, the simulator reached

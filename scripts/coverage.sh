@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Line coverage of the program and the library (base/ cli/ engine/ control/ dnusb/; the Windows port
 # files are left out): builds the coverage preset, runs the whole suite, and prints the
 # report by file and the total.  The report also lands in build/coverage/coverage.txt.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The main job, end to end on a simulated chip: set up, build, start the device simulator,
 # download the sample firmware into the chip's flash, read the flash back and compare.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Fault sweep: every command that reads or writes the device, in usb and evk mode, with each
 # of its control transfers stalled in turn (up to the Nth with --max N), each result compared
 # with what the simulated device holds (or with what a read printed), and each stalled run

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the fuzz targets (clang-14 libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer)
 # and runs each for a fixed time, starting from its seed corpus in fuzz/corpus/.  An input that
 # fails is copied into fuzz/regressions/<target>/, which CTest replays in every build.

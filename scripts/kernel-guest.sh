@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # The guest half of scripts/kernel-test.sh: runs as root inside the QEMU guest, on the host's
 # root file system (read-only), against the two simulated devices on the guest's xHCI
 # controller: A (serial ZK-A) a chip on USB, B (serial ZK-B) an EVK probe.  Prints

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The real USB stack between the library and the simulated chip: boots the machine's stock
 # Debian kernel in QEMU (TCG) with a busybox initramfs built here, attaches two simulated
 # devices (a chip on USB and an EVK probe, `zk32-sim --usbredir`) to the guest's emulated xHCI

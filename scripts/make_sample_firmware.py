@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes the sample firmware image examples/firmware.bin and its listing firmware.lst.
 
 The code uses the simulated core's instruction set (sim/core_isa.h): our own e0 j, e1 jal,

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes the flash-writer images for the simulated ZK32 chips into sim/data/writer/.
 
 They run only on the simulated core; the program refuses them on a real chip.

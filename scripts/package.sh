@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Debian packages (orvane, orvane-dev, zk32-sim) into build/package/packages/ and
 # checks them with lintian, which must report no error.
 #   scripts/package.sh

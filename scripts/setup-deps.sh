@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs what building and testing need, through the system package manager when run as
 # root on Debian/Ubuntu; otherwise says exactly what to install.
 #   scripts/setup-deps.sh            build + tests

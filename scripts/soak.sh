@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Soak: seeded random operations against one simulated device (usb, then evk) while faults
 # are switched on and off; every fault-free write and read is checked against a model of the
 # device.  Ends with one summary line per mode (operations per second included).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Sets up, cross-builds the Windows program and library and runs them under Wine, then builds
 # both native presets (release and AddressSanitizer + UndefinedBehaviorSanitizer) and runs the
 # whole test suite of each under CTest (which re-checks the Windows builds too); then the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # valgrind memcheck over a handful of commands against the simulated device: a download, reads
 # to the console and to a file, analog access, run control, the listing lookup, a refused
 # line and a numeric command.  Every run must report 0 errors.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/analog_window.h"
 
 namespace zk32sim {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window onto the 256 analog registers:
 //   0xb8  analog address register
 //   0xb9  analog data register (the byte read, or the byte to write)

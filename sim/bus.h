@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An address space of plain byte storage with peripherals attached at the addresses they
 // own.  A peripheral sees every byte access to its addresses; everything else is a plain
 // register that holds what was last written.  The bus keeps the list of the chip's parts (its

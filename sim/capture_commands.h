@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // zk32-sim's offline commands on a USB capture (a DNUSB_TRACE file or the simulator's own
 // pcap): `decode` prints it as the simulator's decoded trace, `replay` feeds its requests to
 // a fresh simulated device and compares the answers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A USB capture file (wire/usbmon_pcap.h) read back as the transfers it holds, in the order
 // they were submitted: what `zk32-sim decode` prints and `zk32-sim replay` feeds to a device.
 #ifndef ZK32SIM_CAPTURE_FILE_H

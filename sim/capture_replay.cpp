@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // zk32-sim replay: the captured requests, in order, to a fresh device in zero timing on the
 // capture's own clock, each answer compared with the captured one.
 //

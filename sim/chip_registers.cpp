@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/chip_registers.h"
 
 namespace zk32sim {

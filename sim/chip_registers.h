@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The chip's identity bytes 0x7e..0x81 (the identity word, little-endian) and, sharing
 // 0x7f, the activation status byte: once an EVK probe has activated the chip it reads 'S'.
 // A status byte set from outside (`set status-byte`) wins over both.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulator's time source: a monotonic millisecond clock.  Every time-based behaviour is
 // worked out lazily from it when a request arrives, so a clock that moves only when told
 // (tests) lets latencies, busy bits and time-outs play out without waiting for them.

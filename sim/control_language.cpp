@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulator's control language: one line in, one text reply out.  Numbers are hex, with
 // or without "0x".  See sim/README.md for the full list.
 #include <cstdlib>

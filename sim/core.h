@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The core and its debug registers:
 //   0x602  core control: 5 = reset request (reads back with bits 0 and 2 set from the
 //          `reset-ready-after`th read since the request on, however often the request is

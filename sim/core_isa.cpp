@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/core_isa.h"
 
 namespace zk32sim {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The small instruction set the simulated core executes, enough for sample firmware to call,
 // loop, compute and print.  Instructions are 32-bit little-endian words.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated USB device as an in-process object: a ZK32 target chip attached directly
 // ("usb" mode) or an EVK probe with a target chip behind it on Vlane ("evk" mode).
 //

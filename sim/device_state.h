@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Everything behind one simulated USB device: the attached chip or EVK probe, the settings
 // and faults of the control language, and the trace.
 #ifndef ZK32SIM_DEVICE_STATE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The EVK probe: its own 64 KB memory, the EVK commands it takes through its mailbox, and
 // the Vlane link to the target chip behind it.
 //

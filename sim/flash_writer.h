@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The flash writer as the simulated core runs it: it watches the mailbox at SRAM base B + 4
 // to B + 15 and carries out the command whose execute flag (bit 7 of B + 7) is set:
 //   '@' page-buffer query: result word (B + 4) = the page-buffer field of the image;

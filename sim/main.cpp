@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // zk32-sim: start|run|stop|ctl a simulated ZK32 USB device.  See sim/README.md.
 #include <dirent.h>
 #include <errno.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The chip's NOR flash: erase sets a 4 KB sector to 0xff, programming can only clear bits.
 #ifndef ZK32SIM_NOR_FLASH_H
 #define ZK32SIM_NOR_FLASH_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one-time-programmable array (64 K bytes, blank = 0x00; programming can only set bits,
 // so a programmed bit stays programmed) and its registers:
 //   0x10, 0x11  address low and high byte

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printer function a host's own USB stack meets when the simulator is attached to a real
 // kernel: the configuration descriptor (one printer-class interface, bidirectional, with a
 // bulk OUT and a bulk IN endpoint, as printer-class drivers expect), the printer class's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulator daemon's listener: a Unix-domain socket DIR/NAME.sock (and optionally a
 // loopback TCP port), one thread per connection, every request serialised on the Device.
 #ifndef ZK32SIM_SERVER_H

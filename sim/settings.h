@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the control language can change at run time: the `set` keys and the injected faults.
 // One instance per device, shared by the chip, the probe and the request decoder.
 #ifndef ZK32SIM_SETTINGS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/spi_flash_port.h"
 
 #include "sim/nor_flash.h"

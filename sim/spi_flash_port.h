@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The flash SPI controller in front of the NOR flash:
 //   0x0d  control: 0x00 selects the flash (a command begins), 0x01 deselects it (the
 //         command ends and takes effect), 0x0a keeps it selected and switches to reading;

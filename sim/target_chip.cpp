@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/target_chip.h"
 
 #include "sim/analog_window.h"

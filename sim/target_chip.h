@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A ZK32 target chip: register space below the SRAM base, SRAM at the base, and the
 // peripherals the chip routes its register addresses to.  Reached directly over USB ("usb"
 // mode) or by the EVK probe over Vlane ("evk" mode); both see the same chip.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the simulator observed: the decoded trace (one event per line, read with `trace`), the
 // raw trace of every control transfer (`trace-raw`) and an optional pcap capture.
 #ifndef ZK32SIM_TRACE_LOG_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The chip's UART transmitter:
 //   0xe0  transmit data: each byte written (by the core, or by a host over USB) is sent.
 // Sent bytes wait in the device's data-in FIFO until a bulk IN transfer takes them, which is

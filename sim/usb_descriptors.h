@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The standard descriptors a simulated device gives the host: enough of GET_DESCRIPTOR for a
 // host to read the device's serial number, as it would from a board on a real bus.
 #ifndef ZK32SIM_USB_DESCRIPTORS_H

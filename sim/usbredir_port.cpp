@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The usbredir port (usbredir_port.h).
 //
 // What QEMU 7.2's usb-redir device needs from the device side, on libusbredirparser 0.13:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated device served to a real kernel's USB stack: a Unix-domain socket that QEMU's
 // usb-redir device connects to, speaking the usbredir protocol (libusbredirparser), e.g.
 //   qemu-system-x86_64 ... -device qemu-xhci,id=xhci

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/vendor_request.h"
 
 namespace zk32sim {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the device reads a vendor control transfer.
 //
 // The host's printer-class driver turns each request buffer into one control transfer on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Our flash-writer image format.  The loader copies the file unchanged to the SRAM base B;
 // the simulated core recognises it when started there:
 //   B + 0x00  4 bytes   magic "ZKFW"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bytes as lower-case hexadecimal text and back ("0a0b" <-> {0x0a, 0x0b}): how the tests write
 // expected transfers and talk to the simulator's control commands.  The one hex encoder of
 // the tests and the benchmarks.

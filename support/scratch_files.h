@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Scratch files for the tests and the benchmarks: a fresh temporary directory, whole files
 // written and read back, a tree removed.  Failures give an empty result, never an exception:
 // the caller's own check says what went wrong.

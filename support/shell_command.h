@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs a shell command line to its end with its standard output captured, for tests that
 // run a command as a user types it (redirections included).  Programs run directly, with
 // their output relayed, in a file or under a time limit, use base/child_process.h.

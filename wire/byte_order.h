@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Little-endian words in byte buffers: the order of every multi-byte value on the wire, in the
 // target's registers and in the probe's mailbox.  Header-only; the program uses it too.
 #ifndef ORVANE_WIRE_BYTE_ORDER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How a printer-class vendor request becomes a USB control transfer.
 //
 // The Windows printer-class driver turns IOCTL_USBPRINT_VENDOR_SET_COMMAND and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Frames of the port <-> simulator conversation (wire/sim_wire.h) over a POSIX descriptor: the
 // simulator's server, its command client and the test harness all send and receive them here.
 // (The library's port frames with the same header helpers over its own buffered socket.)

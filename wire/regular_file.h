@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Opening a file that must be a plain file: the trace, a log, a saved flash image, a capture.
 //
 // fopen() on a FIFO waits for a peer, possibly for ever, and on a device reads or writes

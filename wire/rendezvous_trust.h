@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whether a simulator's rendezvous folder and the sockets in it may be trusted.
 //
 // A socket in the folder receives everything the library sends the device it stands for

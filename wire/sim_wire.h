@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The conversation between dnusb's simulated-device port and the device simulator.
 //
 // A simulator listens on a Unix-domain stream socket named "<name>.sock" in a rendezvous

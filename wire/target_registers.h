@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Addresses in the target's register space and in the EVK probe's own memory, one byte each
 // unless stated.  Every operation names a register from here, never by its number.
 #ifndef ORVANE_WIRE_TARGET_REGISTERS_H

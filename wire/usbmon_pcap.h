@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // USB capture files: pcap with microsecond timestamps and the Linux usbmon link type, the
 // layout Wireshark and tshark decode as USB (setup packet, data stage, status).  The library's
 // trace (DNUSB_TRACE), the simulator's `pcap` command and zk32-sim's decode and replay all go

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What `orvane-check --verify` costs against the download it checks, with the simulator's
 // realistic timings (sector erase 40 ms, page program 2 ms, a flash read at once).
 //

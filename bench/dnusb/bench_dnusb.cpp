@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // dnusb throughput figures against zk32-sim --timing zero.
 //
 // 1. Round trips per second of a one-byte vendor read (ReadUSBMem), as a ratio to a raw

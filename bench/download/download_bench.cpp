@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A 1 MB firmware download to flash in usb mode (or evk mode, through the simulated probe)
 // against the simulator.
 //

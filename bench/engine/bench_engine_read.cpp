@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Throughput of a 1 MB "rc" read saved to a file, in usb and in evk mode, against the
 // zero-latency simulator, and the control transfers it costs against the count the chunk
 // sizes imply.  The fixed cost of a run (process start, device search, probe set-up) is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Many boards from one host: the same 256 KB image downloaded to flash in 1, 2, 4 and 8
 // simulated boards at once, one Orvane process per board, each picking its board with
 // DNUSB_DEVICE, with the simulator's realistic timings (sector erase 40 ms, page program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Program-counter lookup in a large listing.
 //
 // Generates listings of 10 MB and 100 MB (in a temporary directory, removed at the end)

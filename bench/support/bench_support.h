@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the benchmarks share: a clock, a scratch directory, and child processes (the program,
 // the simulator, a baseline tool) run against a simulator's rendezvous directory with their
 // output in a file and their peak memory at hand.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Vendor requests per second through whatever the library reaches (DNUSB_DEVICE chooses):
 // one-byte ReadUSBMem round trips for about the given seconds.  Run by usbredir_bench.sh on
 // the host (the simulator's socket) and in the guest (the guest kernel's USB stack).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # What a real USB stack costs: vendor requests per second (one-byte reads through the
 # library) and a 64 KB download with Orvane, first on the simulator's own socket, then in
 # the same run through a QEMU guest's kernel (xHCI, usbcore, usbfs, libusb) to the same

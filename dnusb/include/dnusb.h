@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* dnusb: the USB library of the Orvane tool.
  *
  * Finds the ZK32 USB device (a target chip attached directly, or an EVK probe that reaches

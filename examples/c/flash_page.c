@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* Programs one flash page of a ZK32 chip attached directly over USB and reads it back,
  * with the byte primitives of libdnusb.  Without hardware, start a simulated chip first:
  *

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Finds a ZK32 device through libdnusb with ctypes and shows what it is.
 
     python3 dnusb_info.py [LIBRARY]

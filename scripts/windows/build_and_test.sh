@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The Windows build, from Linux: cross-compiles Orvane.exe and dnusb.dll with MinGW-w64 for
 # i686 and x86-64, checks their export and import tables, and runs them under Wine (console
 # transcripts without a device, end to end against the native device simulator over TCP, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The child-process runner: what the companion reports and what every end-to-end test reads
 // hangs on telling a program that never ran from one that failed, and on keeping the output
 // streams and the environment as asked.

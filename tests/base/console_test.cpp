@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The console printer, the millisecond wait and the POSIX platform layer.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The built orvane-check against the simulator: its exit status for each way a run can go,
 // the verify read-back, finding Orvane, and --json read by a real JSON parser.
 #include <gtest/gtest.h>

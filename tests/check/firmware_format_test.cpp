@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Firmware files that carry their own addresses: each reader's edge cases, and the plan of
 // downloads made from what they read.
 #include <gtest/gtest.h>

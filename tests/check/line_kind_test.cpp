@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Orvane's lines as the companion reads them with the program's own table.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The companion's parts that turn text into decisions: reading Orvane's command line,
 // counting progress, escaping JSON, comparing a read-back.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The character grammar: counts, the commands without memory values, the option scan over
 // all arguments.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The character commands that read and write memory: forms, sizes, options and refusals.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The grammar test fixture.
 #include "tests/cli/cli_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs command lines through the entry against a config.ini in a temporary directory, with
 // the operations replaced by the recorder; gives the console text, exit code and calls.
 #ifndef ORVANE_TESTS_CLI_CLI_FIXTURE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // config.ini into the MCU table, and the chip selection of character commands.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

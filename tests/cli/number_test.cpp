@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one number reader: strtol rules with a signed 32-bit result.
 #include <gtest/gtest.h>
 

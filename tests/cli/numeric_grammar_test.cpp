@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The numeric grammar: fixed hexadecimal positions, rows by number, and the help text.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Recording versions of every operation the grammars may call.
 #include "tests/cli/operation_recorder.h"
 

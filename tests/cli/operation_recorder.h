@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A stand-in for the operations the grammars call: each call is recorded with its name, its
 // arguments and the process-wide paths as they were at the moment of the call.
 #ifndef ORVANE_TESTS_CLI_OPERATION_RECORDER_H

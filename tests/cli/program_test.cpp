@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The built program itself: console text and exit codes of runs that need no device, and
 // config.ini found beside the real program.
 #include <gtest/gtest.h>

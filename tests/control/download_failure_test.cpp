@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Download failures: which ones the flash download reports and goes on from, which end it,
 // and the line each variant prints.
 #include <ostream>

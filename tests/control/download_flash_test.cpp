@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Firmware download into flash: transcripts, flash-writer commands and the flash contents.
 #include <algorithm>
 

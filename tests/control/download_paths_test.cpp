@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the user names on the command line: only a regular file is read (a FIFO would block the
 // open, /dev/zero would read as an empty image), and every path is used exactly as typed.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A tool that drives the program through a pipe must see each console line as it is printed,
 // not when the program ends: the first line of a long download is read while it still runs.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The flash download's plan as data: the sectors erased, the pages written from where, and
 // which of them print progress, for the image sizes whose edges a loop gets wrong.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Firmware download into SRAM: the image in one write, the type 1 run flag, the start byte.
 #include <algorithm>
 #include <cstdio>

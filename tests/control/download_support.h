@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Small helpers shared by the download and erase transcript tests.
 #ifndef ORVANE_TESTS_CONTROL_DOWNLOAD_SUPPORT_H
 #define ORVANE_TESTS_CONTROL_DOWNLOAD_SUPPORT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Flash erase by 4 KB sectors: transcripts and which sectors the simulated flash has lost.
 #include <gtest/gtest.h>
 

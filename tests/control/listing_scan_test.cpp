@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The listing scanner: lines as a text-mode reader gives them, the symbol table between the
 // section headers, the enclosing-symbol rule and the shape of the printed instruction line.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The "pc" command end to end: the listing lookup with the program counter of a simulated
 // chip, through both grammars.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which handle, export and transfer mode the core operations use, including device
 // situations the real library never produces (one handle of the pair missing).
 //

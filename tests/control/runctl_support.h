@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shared pieces of the run-control, listing and single-wire transcript tests: a config.ini
 // with one chip per family, a fixture that runs the program against a simulator, and the
 // simulator's trace without the device discovery reads.

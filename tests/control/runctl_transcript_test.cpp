@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Run control end to end: the real program against the simulator, its console lines byte
 // for byte and the transfers the device received, in order.
 #include <gtest/gtest.h>

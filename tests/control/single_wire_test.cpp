@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Single-wire set-up and activation end to end against a simulated EVK probe.
 #include <gtest/gtest.h>
 

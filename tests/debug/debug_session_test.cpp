@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvane-debug scripted against the simulator running the sample firmware: a whole session
 // in usb and in evk mode, transcript and chip state, and sessions that must fail.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The byte primitives against the simulated chip: the SPI flash controller and the flash
 // writer serve one flash, so what one path programs the other reads back.
 #include <gtest/gtest.h>

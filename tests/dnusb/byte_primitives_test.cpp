@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The register sequences of the flash and OTP byte primitives.
 #include "fake_port.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The wire formats shared by the ports and the simulator: the request -> USB control transfer
 // mapping and the simulator socket's frame header.
 #include <gtest/gtest.h>

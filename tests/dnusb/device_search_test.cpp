@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Device search rules and the EVK probe test.
 #include <stdlib.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The EVK mailbox and the routed memory access, against a fake probe that completes each
 // command block it is given (or answers as a test scripts it).
 #include "fake_port.h"

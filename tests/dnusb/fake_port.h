@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A recording fake port for the library's unit tests: a list of device interfaces with
 // switchable failures, a log of every vendor request, and a device memory that answers
 // reads and takes writes unless a test scripts the replies itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which rendezvous folders and sockets the library trusts: the user's own, not a symbolic
 // link, writable by no one else.  The tests run as any user; a foreign owner is made by
 // checking against another user's id, or by chown where the tests run as root.

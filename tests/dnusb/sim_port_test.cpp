@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shared library against the device simulator: discovery through the rendezvous
 // directory, both routes, and a device that misbehaves.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The USB trace (DNUSB_TRACE): what each request leaves in the capture, appending, and a
 // trace that cannot be written.
 #include <stdio.h>

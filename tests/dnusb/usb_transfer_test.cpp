@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Request layouts and the transfers of the vendor-request layer, pinned byte for byte.
 #include "fake_port.h"
 

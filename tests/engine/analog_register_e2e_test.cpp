@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Analog register reads and writes through the 0xb8 / 0xb9 / 0xba window (ra / wa).
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SRAM and digital register reads and writes (rc / wc and the numeric read and write).
 #include <cstdio>
 #include <filesystem>

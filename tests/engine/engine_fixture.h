@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Engine transcript tests: the built program against a simulator of its own, one private
 // install per test, console output compared byte for byte.
 #ifndef ORVANE_TESTS_ENGINE_FIXTURE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Flash reads and writes through the flash writer (rf / wf -s and the numeric read and write).
 #include <string>
 #include <vector>

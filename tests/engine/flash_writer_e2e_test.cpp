@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Loading the flash writer and its command exchange, seen through a one-byte flash read.
 #include <ostream>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The read-back output on its own: the dump layout and the saved file, without a device.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The installed tree as a packager makes it: "cmake --install" into a DESTDIR with the prefix
 # /usr.  Checks that every link is relative and resolves inside the tree, that the installed
 # program finds its chip table through those links, and that a C program finds the library

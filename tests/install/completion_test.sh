@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The bash completions, loaded by bash-completion's own loader from the completion/ folder
 # (as from the installed folder) and driven as the shell drives them at a Tab: chip names from
 # the config.ini beside the program, command words, options, values; and every option a

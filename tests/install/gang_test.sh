@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # orvane-gang from the built program folder, with the orvane beside it: two simulated boards
 # programmed and verified, each with its own result line; a board named twice is refused
 # before any board is touched.

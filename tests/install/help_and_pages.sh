@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Every companion and the simulator answer --help and --version on standard output with exit
 # status 0; "zk32-sim ctl help" lists the control commands without a simulator; each manual
 # page names every long option its program's help names, every zk32-sim verb and every

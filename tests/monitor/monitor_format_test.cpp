@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The monitor's pieces that see the stream in arbitrary pieces: the text search behind
 // --until, and the formatter behind --timestamps, --hex and --log.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvane-monitor against the simulator: what the device's data-in stream carries reaches
 // standard output complete and in order, the stop conditions hold, and the monitor rides out
 // the device going away.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One simulated device and a private install of the program, as the fault sweep and the soak
 // drive them: commands in either mode, the device's own view of its memory, and what a read
 // printed.

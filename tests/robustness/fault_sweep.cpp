@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fault sweep: every command that reads or writes the device, in both modes, with each of
 // its control transfers stalled in turn (the Nth for N = 1 up to the count an undisturbed run
 // makes, or up to --max).  After each run the device's own memory (or, for a read, the bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Soak: seeded random operations against one simulated device while faults are switched on
 // and off.  The program keeps a model of a window of SRAM, flash and analog registers: after
 // a faulty operation the model is taken again from the device; after a fault-free write the

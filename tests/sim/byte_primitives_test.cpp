@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The flash SPI controller, the OTP array and the analog window, driven one register byte at
 // a time as the byte primitives and the analog access drive them.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A session of the real program traced with DNUSB_TRACE against the simulator, then read back:
 // decoded as the simulator's own trace, replayed against a fresh device, replayed with one
 // answer byte changed, and decoded by tshark as USB.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The core as the run-control operations drive it: reset request, start, halt, step,
 // breakpoints and the program counter.
 #include <gtest/gtest.h>

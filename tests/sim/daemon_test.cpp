@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The zk32-sim program: start, control, a vendor request over the socket, stop.
 #include <gtest/gtest.h>
 #include <sys/socket.h>

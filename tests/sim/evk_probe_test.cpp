@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The EVK probe: command taking through the mailbox, the Vlane commands, activation and the
 // single-wire registers.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The flash writer as the loader starts it and the command exchange drives it.
 #include <gtest/gtest.h>
 

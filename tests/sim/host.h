@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Drives a simulated device the way the library's vendor requests reach it: one control
 // transfer per request, header bytes included in the data stage.  Time stands still for the
 // device until the test moves it on with pass_ms (unless the real clock is asked for).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printer function a guest kernel meets: what usblp and libusb read from it, and that it
 // never takes a vendor request away from the chip.
 #include "sim/printer_function.h"

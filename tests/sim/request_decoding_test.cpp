@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the device reads vendor requests in both layouts, and the transfer-level faults.
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shipped sample firmware, listing and flash writers with the real program: what the
 // README's walk-through shows must hold.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // End-to-end test support: a simulator in its own rendezvous directory, a private copy of the
 // built program, and a runner that captures the program's console output and exit code.
 #ifndef ORVANE_TESTS_HARNESS_H

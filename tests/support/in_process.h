@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program run inside the test process, against a simulator, on a virtual clock: time-outs
 // and busy waits take no real time.  The console, the exit code and the transfers are those
 // of the built program (the same code, linked here); only the clock and the program's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The emulated bus shared by every test of this binary, and the fixture that resets it.
 //
 // dnusb's libusb port keeps one libusb context for the life of the process, and libusb keeps

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The standard descriptors of the emulated device: what a ZK32 chip or EVK probe shows the
 // host.  One configuration with one printer-class interface, as the Windows printer driver
 // expects, with a bulk OUT endpoint (unused by the tool) and the bulk IN endpoint that

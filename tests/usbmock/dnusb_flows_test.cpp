@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // dnusb's exports through the libusb port, down to the setup packets on the emulated bus.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The emulated bus itself, seen through plain libusb: what dnusb's port relies on from the
 // Linux backend before any dnusb code runs.
 #include <gtest/gtest.h>

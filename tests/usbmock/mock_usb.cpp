@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The emulated bus: a umockdev testbed holding one sysfs entry, udev record and usbfs node per
 // device, each node answered by its own usbfs handler (usbfs_handler.cpp).
 #include "mock_usb.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An emulated USB bus for the libusb port: umockdev fakes sysfs, udev and the usbfs device
 // nodes, and an ioctl handler answers every usbfs request the way the kernel would, with the
 // transfers themselves carried out by a device backend (normally the simulator's device model,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Internal to the emulated bus: the state of one emulated device, shared between the test
 // thread and umockdev's handler thread (every field below `lock` is guarded by it).
 #ifndef ORVANE_TESTS_USBMOCK_MOCK_USB_SLOT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulator's device model as the backend of an emulated USB device: the same code that
 // answers zk32-sim's socket answers the usbfs requests of the emulated bus.
 #ifndef ORVANE_TESTS_USBMOCK_MODEL_BACKEND_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The built Orvane on the emulated USB bus.  Each run is made twice from the same device state:
 // once through the simulator port (zk32-sim over its socket) and once through the libusb port
 // (the same device model behind umockdev).  The console output, the exit code and the device's

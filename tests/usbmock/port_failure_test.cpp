@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The libusb port when the device or the system says no: each failure ends as the library's
 // failure result (a 0 count, no handle), never a hang or a crash, and dnusb-list names the
 // cause.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs a built program as a child that sees the emulated USB bus (the umockdev preload library
 // and the testbed directory) and no simulated devices, capturing its output.
 #ifndef ORVANE_TESTS_USBMOCK_RUN_CHILD_H

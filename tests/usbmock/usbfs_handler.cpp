@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel side of usbfs for one emulated device: every ioctl libusb's Linux backend sends to
 // /dev/bus/usb/BBB/DDD arrives here (on umockdev's handler thread) and is answered as the
 // kernel would: capabilities, interface claims and the printer driver's detach and re-attach

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // URBs on the emulated usbfs node: submitted, carried out by the device's backend, reaped or
 // discarded, as the kernel does it.
 //

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Checks the export table of dnusb.dll and the import table of Orvane.exe of one cross build.
 #   cmake -DOBJDUMP=<triplet>-objdump -DBIN=<build>/bin -DARCH=i686|x86_64
 #         -DDEF=dnusb/dnusb.def -P tests/windows/check_binding.cmake

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs a Windows check when its cross build (and, for Wine runs, the Wine prefix) exists;
 # otherwise reports SKIP with the reason and exits with 77.
 #   run_if_built.sh BIN PREFIX|- COMMAND...

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # orvane-check.exe under Wine: it runs Orvane.exe beside it with CreateProcess, relays its
 # lines and exits with the status that says what happened; --verify reads a download back
 # from the device simulator (over TCP loopback, $ZK32_SIM_TCP) and --json is read by

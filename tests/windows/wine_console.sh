@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Orvane.exe under Wine without any device: what the Windows build does differently from the
 # native one - the console (CR LF line ends), the exit code, config.ini found through
 # GetModuleFileNameA, device discovery through SetupAPI, and the load-time binding to

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared pieces of the Windows test scripts (sourced, not run).
 #
 # The caller sets WIN_BIN (a cross-build's bin directory: Orvane.exe, dnusb.dll, config.ini,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Orvane.exe under Wine against the device simulator: the Windows build reaches a simulated
 # device over TCP loopback ($ZK32_SIM_TCP).  Each case runs the same command with the native
 # program on the same simulator, and the two transcripts must agree (the Windows console ends

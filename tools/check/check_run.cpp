@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The steps of a run: find Orvane, run the command and relay its lines, judge the outcome
 // from the kinds the message table gives those lines, and for --verify read the downloaded
 // range back and compare it with the image.  A run succeeds only when the line that says its

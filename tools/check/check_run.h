@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One companion run: Orvane's command, the optional read-back, the exit status.
 #ifndef ORVANE_CHECK_CHECK_RUN_H
 #define ORVANE_CHECK_CHECK_RUN_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "base/child_process.h"
 #include "tools/check/chip_hint.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // After a failed command: is the attached chip another than the one named?  The chip's
 // identity word (bytes 0x7e..0x81) is read with Orvane itself, in the command's own mode, and
 // compared with the word the named chip reports (chip_table.h).

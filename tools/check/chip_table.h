@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The chip table of a program folder's config.ini, read as Orvane reads it, for the tools
 // beside the program: which MCU type a chip name selects, and which chip an identity word
 // names.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading an Orvane command line the way the program's two grammars do, for the few values
 // the companion needs: the option scan starts where the program's starts for that command
 // word, and the last occurrence of an option wins.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What an Orvane command line asks for, as far as the companion needs to know: how many
 // bytes its progress lines count towards, and whether it is a download to flash that can be
 // verified.  Orvane remains the judge of the command line: a line it refuses is simply

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The downloads a firmware file needs, worked out as plain data before anything runs: which
 // contiguous runs go to flash and which to SRAM, by the chip family's address map.
 #ifndef ORVANE_CHECK_DOWNLOAD_PLAN_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ELF header and program headers, read field by field in the file's byte order; nothing
 // is taken from the file without a bounds check against its size.
 #include "tools/check/elf_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ELF executables: the bytes of each loadable segment (PT_LOAD) at its physical address.
 #ifndef ORVANE_CHECK_ELF_READER_H
 #define ORVANE_CHECK_ELF_READER_H

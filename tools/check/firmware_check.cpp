@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The driver of a planned download: read the file, check the command that names it, plan,
 // show the plan, then one Orvane run per planned run, in order, stopping at the first that
 // does not succeed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Downloads of firmware files that carry their own addresses (ELF, Intel HEX, S-record), and
 // --dry-run: the file is read and planned (download_plan.h) before anything runs, each run
 // goes to Orvane as a raw binary in a temporary file, each flash run is verified on request.

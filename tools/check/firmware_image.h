@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A firmware file as the bytes it loads and the addresses they go to.  Files that carry their
 // own addresses (ELF, Intel HEX, Motorola S-record) are told apart from a raw binary by their
 // content, never by the file name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whether a download or erase would run past the end of the chip's flash.  Orvane itself
 // does not know the flash size; the companion does when it is given (--flash-size), and then
 // refuses such a command before it is run rather than let the chip wrap it to the start.

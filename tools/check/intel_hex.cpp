@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A record reads ":LLAAAATT<data>CC": LL data bytes, a 16-bit offset AAAA, the type TT and a
 // checksum that makes the sum of all its bytes 0 modulo 256.  In segment mode (after a 02
 // record) the offset wraps within its 64 KB segment; in linear mode (after a 04 record) it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Intel HEX: data records (00) placed by the extended segment (02) or extended linear (04)
 // address in force; end of file (01); start addresses (03, 05) carry nothing to load.
 #ifndef ORVANE_CHECK_INTEL_HEX_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // JSON strings for whatever bytes a console line holds.
 #ifndef ORVANE_CHECK_JSON_TEXT_H
 #define ORVANE_CHECK_JSON_TEXT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Orvane's lines read with the program's message table.
 #include "tools/check/line_kind.h"
 

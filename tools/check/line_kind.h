@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What one of Orvane's console lines says, read with the program's own message table.
 #ifndef ORVANE_CHECK_LINE_KIND_H
 #define ORVANE_CHECK_LINE_KIND_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the companion does with Orvane's output as it arrives: splits it into lines,
 // classifies each with the message catalogue, counts refusals and failures, and shows it in
 // the chosen form.

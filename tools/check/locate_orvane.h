@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finding the Orvane program the companion runs.
 #ifndef ORVANE_CHECK_LOCATE_ORVANE_H
 #define ORVANE_CHECK_LOCATE_ORVANE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvane-check: runs one Orvane command for a script or a production line and says with its
 // exit status how it went; verifies downloads, shows progress, speaks JSON on request.
 #include <cstdio>

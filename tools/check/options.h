@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The companion's own command line: options, then the Orvane command.
 #ifndef ORVANE_CHECK_OPTIONS_H
 #define ORVANE_CHECK_OPTIONS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A read that saves to a file (-o) is checked before it starts: a 1 MB flash read takes
 // minutes, and Orvane opens its output file only once everything has been read.
 #ifndef ORVANE_CHECK_OUTPUT_FILE_CHECK_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The companion's few file and console questions.  Running Orvane (base/child_process.h), its
 // clock and its own folder (base/platform.h) are the platform layer's.  One file per
 // platform: platform_posix.cpp, platform_windows.cpp.

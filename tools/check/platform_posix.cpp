@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The companion's platform calls on Linux and macOS.
 #include "tools/check/platform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The companion's platform calls on Windows (running Orvane is base/child_process.h's).
 #include "tools/check/platform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one-line progress display shown on a terminal: percent, bytes, rate and time left.
 #ifndef ORVANE_CHECK_PROGRESS_METER_H
 #define ORVANE_CHECK_PROGRESS_METER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A record reads "Stnn<address><data>cc": t the type, nn the count of the bytes that follow
 // (address, data, checksum), and a checksum that is the ones' complement of the sum of the
 // count, address and data bytes.  A count record (S5, S6) must agree with the data records

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Comparing a downloaded image with what was read back from flash.
 #ifndef ORVANE_CHECK_VERIFY_COMPARE_H
 #define ORVANE_CHECK_VERIFY_COMPARE_H

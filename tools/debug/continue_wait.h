@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How a `continue` knows the core has come to rest on a breakpoint.
 //
 // The chip offers no "halted" flag to read: the halt bit of the core control register is what

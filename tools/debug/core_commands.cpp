@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Run control, breakpoints and the program counter.  Breakpoints live on the chip: the
 // session reads the four entries from it before it first changes or shows them (and again
 // after a reset), so a session started on a chip with armed breakpoints knows them.

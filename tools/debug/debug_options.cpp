@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvane-debug [options] CHIP [-u] [--listing FILE.lst] [--elf FILE]: options in any order.
 #include "tools/debug/debug_options.h"
 

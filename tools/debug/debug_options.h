@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvane-debug's command line.
 #ifndef ORVANE_DEBUG_DEBUG_OPTIONS_H
 #define ORVANE_DEBUG_DEBUG_OPTIONS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The symbol table of an ELF32 little-endian file (the firmware linker's output), for names
 // beyond the listing's routines.  Every offset and size read from the file is checked against
 // the file's length before it is used.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // std::signal covers both platforms: on Windows the C runtime turns Ctrl-C into SIGINT.
 #include "tools/debug/interrupt.h"
 

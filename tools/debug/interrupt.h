@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Ctrl-C while a `continue` waits: the wait ends and the session goes on (the core too).
 #ifndef ORVANE_DEBUG_INTERRUPT_H
 #define ORVANE_DEBUG_INTERRUPT_H

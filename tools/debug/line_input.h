@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the session's command lines: with line editing and history on a terminal.  One
 // backend per file: line_input_libedit.cpp (libedit), line_input_plain.cpp (standard input;
 // on Windows the console itself edits the line and keeps its history).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Terminal lines through libedit: emacs-style editing, history with the arrow keys.
 #include <editline/readline.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Terminal lines from standard input: the console's own line editing and history (Windows),
 // or the terminal's cooked mode where libedit is not there.
 #if defined(_WIN32)

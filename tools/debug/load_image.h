@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What `load` downloads: an image file read into segments, each a run of bytes for one flash
 // address.
 #ifndef ORVANE_DEBUG_LOAD_IMAGE_H

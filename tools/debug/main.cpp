@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvane-debug: an interactive debug session on a chip, over Orvane's operations.
 #include <cstdio>
 #include <string>

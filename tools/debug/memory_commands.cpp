@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Memory, flash, downloads, symbols and the UART.
 #include <cctype>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One line of a script, of any length, without its line end (LF or CR LF).
 #include "tools/debug/line_input.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The session's command dispatch, shared helpers and help text.
 #include "tools/debug/session.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A debug session: what it knows between commands, and its commands.
 #ifndef ORVANE_DEBUG_SESSION_H
 #define ORVANE_DEBUG_SESSION_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Symbol names for the session, and the name of an address.
 #include "tools/debug/symbols.h"
 

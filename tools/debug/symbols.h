@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The session's symbols: routine names and addresses from the .lst listing (read with the
 // listing scanner Orvane's program-counter lookup uses) and from an ELF file's symbol table.
 #ifndef ORVANE_DEBUG_SYMBOLS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The session's one door to the chip.
 //
 // Each operation is one run of Orvane, through the companion's runner, for three reasons:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Everything the session asks of the chip, one operation each.  This header and
 // target_ops.cpp are the only place that reaches the program's operations: today each one is
 // an Orvane run (see target_ops.cpp for why), judged by the console lines it prints.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # orvane-gang: programs one image into several boards at once from this host: one Orvane per
 # board, each board picked by its selector (DNUSB_DEVICE: the location, serial or simulator
 # name that dnusb-list prints), and a result line per board.  See orvane-gang(1).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // dnusb-list: prints every device the library would consider, in search order, with the
 // selector that picks it out through DNUSB_DEVICE, its serial, its identity word (with the
 // chip it names in the chip table of the program folder) and whether it is an EVK probe; for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Orvane runs through the system's command processor (popen), with its console read back:
 // its exit status is 0 whatever happened, so the outcome is its console line.  The chip name
 // is limited to the characters of a config.ini chip name, and the program path is quoted, so

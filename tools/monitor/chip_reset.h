@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // --reset: the chip is stopped and reset by the Orvane program itself, which knows the chip
 // names of config.ini and how each chip and mode is reached.  The monitor drops what the
 // stopped chip had sent in between, so everything shown afterwards comes from after the reset.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvane-monitor: shows the chip's UART output, read from the device's data-in stream.
 #include <cerrno>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The read loop.  Every ReadUartMem takes whatever the device has queued (up to 2048 bytes),
 // and those bytes are written out before the next read, so nothing is reordered; the loop
 // reads again at once after a read that brought bytes and pauses briefly after an empty one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The monitor's read loop: finds the device, takes what its data-in stream holds, hands it to
 // the output, and rides out the device going away.
 #ifndef ORVANE_MONITOR_LOOP_H

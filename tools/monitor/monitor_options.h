@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command line of orvane-monitor, read into plain values.
 #ifndef ORVANE_MONITOR_OPTIONS_H
 #define ORVANE_MONITOR_OPTIONS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What orvane-monitor writes for the bytes it receives: the bytes themselves, or a hex dump,
 // with an optional time prefix on each line, to standard output and to the log file.
 // Every piece of input is written and flushed at once, a partial line included, so a prompt

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Looks for one text in a byte stream that arrives in pieces: a match may span any number
 // of reads, and a partial match that fails falls back as far as the text allows (so "aab" is
 // found in "aaab").
