@@ -144,7 +144,7 @@ for arch in $archs; do
     zip_file=$(ls "build/mingw-$arch"/packages/orvane-*.zip 2>/dev/null | head -1)
     listing=$(cmake -E tar tf "$zip_file" 2>/dev/null || true)
     missing=""
-    for f in Orvane.exe dnusb.dll dnusb-list.exe orvane-check.exe orvane-monitor.exe \
+    for f in Orvane.exe dnusb.dll dnusb-list.exe orvane-check.exe orvane-monitor.exe orvane-debug.exe \
              config.ini README.txt LICENSE.txt writer/README.txt user/README.txt include/dnusb.h; do
       grep -q "/$f\$" <<<"$listing" || missing="$missing $f"
     done
