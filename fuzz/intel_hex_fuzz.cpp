@@ -1,25 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-// The Intel HEX reader: whatever it accepts keeps its bounds, holds no more bytes than the
-// text can carry, and reads back the same when written out again.
-#include <algorithm>
-
+// The Intel HEX reader, against the text formats' oracle (segment_oracle.h).
 #include "fuzz/segment_oracle.h"
 #include "tools/check/intel_hex.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  const std::string file(reinterpret_cast<const char *>(data), size);
-  std::vector<image_segment> segments;
-  std::string error;
-  if (!read_intel_hex(file, &segments, &error)) {
-    FUZZ_CHECK(!error.empty());
-    return 0;
-  }
-  check_segment_bounds(segments);
-  std::size_t total = 0;
-  for (const image_segment &s : segments) total += s.bytes.size();
-  FUZZ_CHECK(total <= size / 2);
-  std::vector<image_segment> again;
-  FUZZ_CHECK(read_intel_hex(write_intel_hex(segments), &again, &error));
-  FUZZ_CHECK(same_segments(segments, again));
-  return 0;
+  return check_text_reader(data, size, read_intel_hex, write_intel_hex);
 }

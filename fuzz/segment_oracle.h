@@ -81,4 +81,26 @@ inline std::string write_srec(const std::vector<image_segment> &segments) {
   return out + "S70500000000FA\n";
 }
 
+// The oracle of a text format's reader: what it accepts keeps its bounds, holds no more bytes
+// than the text can carry (two digits a byte), and reads back the same when written out again;
+// what it refuses comes with a reason.
+template <typename Reader, typename Writer>
+int check_text_reader(const uint8_t *data, size_t size, Reader read, Writer write) {
+  const std::string file(reinterpret_cast<const char *>(data), size);
+  std::vector<image_segment> segments;
+  std::string error;
+  if (!read(file, &segments, &error)) {
+    FUZZ_CHECK(!error.empty());
+    return 0;
+  }
+  check_segment_bounds(segments);
+  std::size_t total = 0;
+  for (const image_segment &s : segments) total += s.bytes.size();
+  FUZZ_CHECK(total <= size / 2);
+  std::vector<image_segment> again;
+  FUZZ_CHECK(read(write(segments), &again, &error));
+  FUZZ_CHECK(same_segments(segments, again));
+  return 0;
+}
+
 #endif
