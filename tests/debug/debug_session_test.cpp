@@ -3,6 +3,9 @@
 // in usb and in evk mode, transcript and chip state, and sessions that must fail.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -90,6 +93,11 @@ TEST(DebugSession, AFailedCommandEndsTheScriptWithStatusOne) {
     std::string out;
   };
   const std::string listing = kExamples + "/firmware.lst";
+  // An Intel HEX file with one byte for SRAM: a download there would start the core.
+  const std::string sram_hex =
+      (std::filesystem::temp_directory_path() / ("sram-" + std::to_string(getpid()) + ".hex"))
+          .string();
+  harness::write_file(sram_hex, ":01800000AAD5\n:00000001FF\n");
   const Case cases[] = {
       {nullptr, {"4710", "-u", "-c", "reset", "-c", "symbols"}, "error: [42]: no usb device!\n"},
       // A device that is there but is no EVK probe: refused, never read as success.
@@ -101,6 +109,11 @@ TEST(DebugSession, AFailedCommandEndsTheScriptWithStatusOne) {
        "0x000100 main\n0x000120 main_loop\nerror: no symbol \"nosuch\"\n"},
       {nullptr, {"4710", "-u", "-c", "x 8000 0"}, "error: a length from 1 to 65536\n"},
       {nullptr, {"4799", "-u", "-c", "reset"}, "error: [200]: chip 4799 not found in config.ini!\n"},
+      {nullptr, {"4710", "-u", "-c", "load " + sram_hex},
+       "error: the file loads SRAM at 0x008000: load takes flash only\n"},
+      {nullptr, {"4710", "-u", "-c", "load " + sram_hex + " 1000"},
+       "error: " + sram_hex + " is Intel HEX and carries its own addresses: load FILE without an "
+       "address\n"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.out);
@@ -111,6 +124,7 @@ TEST(DebugSession, AFailedCommandEndsTheScriptWithStatusOne) {
     EXPECT_EQ(1, run.exit_code);
     EXPECT_EQ(c.out, run.out);
   }
+  std::remove(sram_hex.c_str());
 }
 
 }  // namespace

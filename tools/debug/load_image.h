@@ -1,25 +1,19 @@
 // SPDX-License-Identifier: Apache-2.0
-// What `load` downloads: an image file read into segments, each a run of bytes for one flash
-// address.
+// What `load` downloads: a firmware file (raw binary, ELF, Intel HEX or S-record, told apart
+// by content as the companion tells them) planned into flash runs as the companion plans them.
 #ifndef ORVANE_DEBUG_LOAD_IMAGE_H
 #define ORVANE_DEBUG_LOAD_IMAGE_H
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
-struct image_segment {
-  uint32_t address;
-  std::vector<uint8_t> bytes;
-};
+#include "tools/check/download_plan.h"
 
-// Reads path into segments; address is where an image without addresses of its own goes.
-// False, with the reason in *error, when the file cannot be used.
-using image_reader = bool (*)(const std::string &path, uint32_t address,
-                              std::vector<image_segment> *segments, std::string *error);
-
-// A raw binary: the whole file, one segment at address.
-bool read_raw_image(const std::string &path, uint32_t address,
-                    std::vector<image_segment> *segments, std::string *error);
+// Reads path and plans its downloads for a chip of mcu_type.  A raw binary goes to address;
+// a file that carries its own addresses takes no address (address_given refuses it).  Only
+// flash runs: a file with bytes for SRAM is refused (its download would start the core).
+// False, with the reason in *error.
+bool plan_load(const std::string &path, uint32_t address, bool address_given, int mcu_type,
+               download_plan *plan, std::string *error);
 
 #endif

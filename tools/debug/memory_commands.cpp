@@ -3,15 +3,13 @@
 #include <cctype>
 #include <cstdio>
 
+#include "tools/check/chip_hint.h"
+#include "tools/check/chip_table.h"
 #include "tools/check/platform.h"
 #include "tools/debug/load_image.h"
 #include "tools/debug/session.h"
 
 namespace {
-
-// How `load` reads an image file.  Raw binaries here; a reader of further formats (ELF, Intel
-// HEX, S-record) with the same signature takes this place.
-constexpr image_reader kImageReader = read_raw_image;
 
 constexpr uint32_t kLargestDump = 65536;
 constexpr std::size_t kLargestSet = 256;
@@ -95,26 +93,31 @@ bool command_load(session *s, const words &w) {
   if (w.size() != 2 && w.size() != 3) return fail("load takes FILE [ADDR]");
   if (w.size() == 3 && !resolve_address(*s, w[2], &address))
     return fail("no symbol \"" + w[2] + "\"");
-  std::vector<image_segment> segments;
+  // The chip's family decides where flash ends; Orvane's own chip table says which it is.
+  std::vector<chip_row> rows;
+  const chip_row *chip = read_chip_table(config_beside(s->link.program), &rows)
+                             ? find_chip(rows, s->link.chip)
+                             : nullptr;
+  if (chip == nullptr) return fail("chip " + s->link.chip + " is not in Orvane's config.ini");
+  download_plan plan;
   std::string error;
-  if (!kImageReader(w[1], address, &segments, &error)) return fail(error);
+  if (!plan_load(w[1], address, w.size() == 3, chip->mcu_type, &plan, &error)) return fail(error);
   std::size_t total = 0;
-  for (const image_segment &segment : segments) {
-    // Orvane downloads a file: each segment goes through one of its own.
+  for (const planned_run &run : plan.runs) {
+    // Orvane downloads a file: each planned run goes through one of its own.
     const std::string file = make_temp_file();
     std::FILE *out = file.empty() ? nullptr : std::fopen(file.c_str(), "wb");
-    bool written = out != nullptr && std::fwrite(segment.bytes.data(), 1, segment.bytes.size(),
-                                                 out) == segment.bytes.size();
+    bool written = out != nullptr &&
+                   std::fwrite(run.bytes.data(), 1, run.bytes.size(), out) == run.bytes.size();
     if (out != nullptr && std::fclose(out) != 0) written = false;
     op_outcome download{false, "cannot write a temporary file"};
-    if (written) download = op_download(s->link, file, segment.address);
+    if (written) download = op_download(s->link, file, run.address);
     if (!file.empty()) std::remove(file.c_str());
     if (!download.ok) return fail(download);
-    total += segment.bytes.size();
+    total += run.bytes.size() - static_cast<std::size_t>(run.filled);
   }
   std::printf("loaded %lu bytes into flash in %lu segment%s\n", static_cast<unsigned long>(total),
-              static_cast<unsigned long>(segments.size()),
-              segments.size() == 1 ? "" : "s");
+              static_cast<unsigned long>(plan.runs.size()), plan.runs.size() == 1 ? "" : "s");
   return true;
 }
 
