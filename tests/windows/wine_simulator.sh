@@ -245,8 +245,9 @@ if [ -f "$WIN_BIN/orvane-monitor.exe" ]; then
     --until END --exit-after 20 >"$scratch/monitor.out" 2>"$scratch/monitor.err"
   monitor_rc=$?
   set -e
+  # The text ends inside a line: the monitor ends its output with a line feed of its own.
   if [ "$monitor_rc" -eq 0 ] && [ "$(od -An -tx1 "$scratch/monitor.out" | tr -d ' \n')" = \
-    6c696e6520310a6c696e6520320a454e44 ]; then
+    6c696e6520310a6c696e6520320a454e440a ]; then
     pass "orvane-monitor.exe shows the UART bytes up to the until text"
   else
     fail "orvane-monitor.exe shows the UART bytes up to the until text" "exit code $monitor_rc" \
