@@ -12,11 +12,15 @@ seconds=${ORVANE_FUZZ_SECONDS:-20}
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(number config listing grammar replies elf intel_hex srec)
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j 2 --target $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# A build that fails says where, rather than ending the step without a line.
+if ! { cmake --preset fuzz && cmake --build --preset fuzz -j 2 \
+         --target $(printf 'fuzz_%s ' "${targets[@]}"); } >"$work/build.log" 2>&1; then
+  grep -E "error|FAILED" "$work/build.log" | head -10 || tail -20 "$work/build.log"
+  echo "fuzz: the fuzz targets did not build"
+  exit 1
+fi
 status=0
 for t in "${targets[@]}"; do
   # New inputs go to a scratch corpus; the seeds in the tree stay as they are.
