@@ -10,6 +10,7 @@
 // complete block when it sees that byte.  The library never clears the completion word: the
 // probe replaces an old one when it takes a new block.
 #include <atomic>
+#include <cstddef>
 
 #include "wire/byte_order.h"
 #include "clock.h"
@@ -25,20 +26,22 @@ constexpr int kMailboxChunk = 1024;
 constexpr uint32_t kTimeoutMs = 1000;
 constexpr uint32_t kFailureBits = 0xF0000000u;
 
-// How long the last two commands took to complete (poll_pacing.h): the shorter is what the
-// next one is expected to take.  Shared by every handle and thread; a stale value only
-// changes a pause.
-std::atomic<uint32_t> recent_us[2] = {{0}, {0}};
+// How long a command of each kind took last time (poll_pacing.h).  The probe's commands differ
+// widely (a one-byte Vlane read against a page written over Vlane), so the time is kept per
+// kind: the command word with its count.  A few slots, shared by every handle and thread; a
+// slot taken over by another kind or a stale value only changes a pause.
+constexpr std::size_t kPaceSlots = 16;
+std::atomic<uint64_t> recent_took[kPaceSlots] = {};
 
-uint32_t expected_us() {
-  uint32_t a = recent_us[0].load(std::memory_order_relaxed);
-  uint32_t b = recent_us[1].load(std::memory_order_relaxed);
-  return a < b ? a : b;
+std::size_t pace_slot(uint32_t kind) { return (kind ^ kind >> 7 ^ kind >> 16) % kPaceSlots; }
+
+uint32_t expected_us(uint32_t kind) {
+  const uint64_t entry = recent_took[pace_slot(kind)].load(std::memory_order_relaxed);
+  return static_cast<uint32_t>(entry >> 32) == kind ? static_cast<uint32_t>(entry) : 0;
 }
 
-void note_took(uint32_t took_us) {
-  recent_us[1].store(recent_us[0].load(std::memory_order_relaxed), std::memory_order_relaxed);
-  recent_us[0].store(took_us, std::memory_order_relaxed);
+void note_took(uint32_t kind, uint32_t took_us) {
+  recent_took[pace_slot(kind)].store(uint64_t{kind} << 32 | took_us, std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -57,14 +60,15 @@ int dn_evk_command(dn_handle_t handle, dn_layout layout, uint32_t word0, uint32_
   // equals the whole count, reports a failure, or a second has passed.
   uint32_t start = dn_tick_count();
   const uint64_t start_us = dn_monotonic_us();
-  const uint32_t expected = expected_us();
+  const uint32_t kind = load_le32(block + 4);
+  const uint32_t expected = expected_us(kind);
   for (;;) {
     unsigned char reply[16] = {0};
     if (dn_retrying_read(handle, layout, kReplyBlock, reply, 16, 0, kMailboxChunk) != 0) {
       uint32_t completion = load_le32(reply);
       if ((completion & kFailureBits) != 0) return 0;
       if (completion == count) {
-        note_took(static_cast<uint32_t>(dn_monotonic_us() - start_us));
+        note_took(kind, static_cast<uint32_t>(dn_monotonic_us() - start_us));
         if (result != nullptr) *result = load_le32(reply + 4);
         return static_cast<int>(count);
       }
