@@ -53,8 +53,16 @@ child_result run_child(const std::vector<std::string> &argv, const child_options
 
 // The common case: program with args (argument 1 onwards), standard output into sink,
 // standard input and error the caller's.
-child_result run_program(const std::string &program, const std::vector<std::string> &args,
-                         output_sink sink, void *context);
+inline child_result run_program(const std::string &program,
+                                const std::vector<std::string> &args, output_sink sink,
+                                void *context) {
+  std::vector<std::string> argv{program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  child_options options;
+  options.out_sink = sink;
+  options.context = context;
+  return run_child(argv, options);
+}
 
 #if !defined(_WIN32)
 // For children that run side by side (no sinks, no time limit): start_child returns the

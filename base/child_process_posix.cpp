@@ -229,16 +229,6 @@ child_result run_child(const std::vector<std::string> &argv, const child_options
   return result;
 }
 
-child_result run_program(const std::string &program, const std::vector<std::string> &args,
-                         output_sink sink, void *context) {
-  std::vector<std::string> argv{program};
-  argv.insert(argv.end(), args.begin(), args.end());
-  child_options options;
-  options.out_sink = sink;
-  options.context = context;
-  return run_child(argv, options);
-}
-
 long start_child(const std::vector<std::string> &argv, const child_options &options,
                  std::string *error) {
   child_result result;

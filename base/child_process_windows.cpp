@@ -109,12 +109,3 @@ child_result run_child(const std::vector<std::string> &argv, const child_options
   return result;
 }
 
-child_result run_program(const std::string &program, const std::vector<std::string> &args,
-                         output_sink sink, void *context) {
-  std::vector<std::string> argv{program};
-  argv.insert(argv.end(), args.begin(), args.end());
-  child_options options;
-  options.out_sink = sink;
-  options.context = context;
-  return run_child(argv, options);
-}

@@ -198,13 +198,18 @@ TEST(MonitorDevice, WaitsForAVanishedDeviceUnlessToldNotTo) {
   harness::remove_tree(empty);
 }
 
-TEST(MonitorDevice, ShowsTheSampleFirmwareStartingAndCounting) {
-  harness::Simulator sim;
-  harness::Install install;
+// The sample firmware downloaded into the simulator's flash and the chip reset onto it.
+void load_sample_firmware_and_reset(const harness::Install &install, harness::Simulator &sim) {
   std::string firmware = ZK32_EXAMPLES_DIR "/firmware.bin";
   ASSERT_EQ(0, harness::run_orvane(install, {"4710", "wf", "0", "-i", firmware, "-u"}, &sim)
                    .exit_code);
   EXPECT_EQ(" Reset MCU \n", harness::run_orvane(install, {"4710", "rst", "-u"}, &sim).out);
+}
+
+TEST(MonitorDevice, ShowsTheSampleFirmwareStartingAndCounting) {
+  harness::Simulator sim;
+  harness::Install install;
+  ASSERT_NO_FATAL_FAILURE(load_sample_firmware_and_reset(install, sim));
   EXPECT_EQ(" MCU Run \t\n", harness::run_orvane(install, {"4710", "run", "-u"}, &sim).out);
   Monitor monitor(sim.dir(), {"--until", "count 1\n", "--exit-after", "30"});
   EXPECT_EQ(0, monitor.wait()) << monitor.err();
@@ -214,10 +219,7 @@ TEST(MonitorDevice, ShowsTheSampleFirmwareStartingAndCounting) {
 TEST(MonitorDevice, ResetShowsOnlyWhatTheChipSentAfterIt) {
   harness::Simulator sim;
   harness::Install install;
-  std::string firmware = ZK32_EXAMPLES_DIR "/firmware.bin";
-  ASSERT_EQ(0, harness::run_orvane(install, {"4710", "wf", "0", "-i", firmware, "-u"}, &sim)
-                   .exit_code);
-  EXPECT_EQ(" Reset MCU \n", harness::run_orvane(install, {"4710", "rst", "-u"}, &sim).out);
+  ASSERT_NO_FATAL_FAILURE(load_sample_firmware_and_reset(install, sim));
   // Queued before the reset, each would satisfy --until if it were not dropped.
   sim.ctl("uart-send " + hex_of("count 1\nstale "));
   Monitor monitor(sim.dir(), {"--reset", "4710", "-u", "--until", "count 1\n", "--exit-after", "30"});
