@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/command_words.h"
 #include "base/console.h"
 #include "base/platform.h"
 #include "base/state.h"
@@ -16,16 +17,6 @@ namespace {
 
 // GetModuleFileNameA's buffer: the configuration path must fit in it as well.
 constexpr std::size_t kModulePathSize = 260;
-
-// The fifteen character-command words, compared in this order.
-const char *const kCharacterWords[] = {"pc", "bkp", "sws", "step", "stop", "run", "rst", "ac",
-                                       "wf", "rf", "wc", "rc", "wa", "ra", "ini"};
-
-bool is_character_word(const char *word) {
-  for (const char *candidate : kCharacterWords)
-    if (std::strcmp(word, candidate) == 0) return true;
-  return false;
-}
 
 // Opens directory + "\config.ini"; nullptr when the path does not fit or the file is missing.
 std::FILE *open_config(const char *directory) {

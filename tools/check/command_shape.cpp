@@ -8,17 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/command_words.h"
+
 namespace {
-
-const char *const kCharacterWords[] = {"pc", "bkp", "sws", "step", "stop", "run", "rst", "ac",
-                                       "wf", "rf",  "wc",  "rc",   "wa",   "ra",  "ini"};
-
-bool is_character_word(const std::string &word) {
-  for (const char *w : kCharacterWords) {
-    if (word == w) return true;
-  }
-  return false;
-}
 
 // Wholly a hexadecimal number, as "bad" or "0x1f" is and "flash" is not.
 bool is_hex_number(const std::string &text) {
@@ -186,7 +178,7 @@ command_shape shape_command(const std::vector<std::string> &args) {
   command_shape shape;
   if (!args.empty() && args[0] == "help") {
     shape.completed_by = kCompletesHelp;
-  } else if (args.size() >= 2 && is_character_word(args[1])) {
+  } else if (args.size() >= 2 && is_character_word(args[1].c_str())) {
     shape.character_form = true;
     shape_character(args, &shape);
   } else if (!args.empty()) {
